@@ -1,0 +1,25 @@
+// The forced rigid-body model: its constants, right-hand side and section function.
+#pragma once
+
+#include <array>
+
+// Single-precision constants of the model; each is widened to double where it is used.
+struct model_params {
+  float p_a = 0.0f;
+  float p_b = 0.0f;
+  float p_c = 0.0f;
+  float p_d = 0.0f;
+  float p_e = 0.0f;    // forcing amplitude
+  float omega = 0.0f;  // angular frequency of the forcing and of the section
+  float L = 0.0f;      // reference value of l, from ini.txt
+};
+
+// Sets the fixed constants p_a..p_e and omega; leaves L as it is.
+void set_model_constants(model_params& m);
+
+// Time derivative of y[component] (0: phi, 1: l) at (t, y); 0.0 for any other component.
+double rhs(const model_params& m, int component, double t, const std::array<double, 2>& y);
+
+// sin(omega * t / 2): passes from positive to negative once every two forcing periods.
+// The state is accepted for the shape of the call but not read.
+double section_value(const model_params& m, double t, const std::array<double, 2>& y);
