@@ -1,0 +1,28 @@
+// The section-map loop of one condition and the line format of the point file.
+#pragma once
+
+#include <array>
+#include <cstdio>
+
+#include "dynamics/integration_state.hpp"
+#include "dynamics/model.hpp"
+#include "run/run_config.hpp"
+#include "section/section_outcome.hpp"
+
+constexpr double two_pi = 6.283185307179586;
+
+// A step crosses the section when the section value passes from positive to negative; a step
+// that starts or ends exactly on a zero does not.
+bool is_crossing(double s_prev, double s_new);
+
+// phi reduced to [0, 2*pi).
+double angle_0_2pi(double phi);
+
+// Writes one point line "%15.10f %15.10f\n": the reduced angle and l / L.
+void write_point(std::FILE* points, const std::array<double, 2>& y, float L);
+
+// Integrates from (t, y) with adaptive steps until count reaches n_points, writing one line
+// per positive-to-negative crossing of the section to `points`. Leaves t, y and h as they
+// stand at the end. Stops early, with the reason, when the run could never finish.
+section_outcome run_section_map(const model_params& m, const run_config& config,
+                                integration_state& s, std::FILE* points);
