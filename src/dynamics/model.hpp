@@ -17,6 +17,23 @@ struct model_params {
 // Sets the fixed constants p_a..p_e and omega; leaves L as it is.
 void set_model_constants(model_params& m);
 
+// Doubles derived once from model_params by the very operations the right-hand side performs.
+struct rate_constants {
+  double omega = 0.0;
+  double inv_p_a = 0.0;  // 1.0 / p_a
+  double p_bc = 0.0;     // p_b + p_c
+  double p_bd = 0.0;     // p_b + p_d
+  double forcing = 0.0;  // (p_e / p_a) / omega
+  double v = 0.0;        // 1.0 / (p_b + p_d) - 1.0 / (p_b + p_c)
+  double LL = 0.0;       // L * L
+};
+
+rate_constants derive_rate_constants(const model_params& m);
+
+// Both components of the right-hand side at state x, given sin(omega * t) for the time t.
+std::array<double, 2> rates(const rate_constants& c, double sin_omega_t,
+                            const std::array<double, 2>& x);
+
 // Time derivative of y[component] (0: phi, 1: l) at (t, y); 0.0 for any other component.
 double rhs(const model_params& m, int component, double t, const std::array<double, 2>& y);
 

@@ -18,51 +18,62 @@ model_params unit_model() {
   return m;
 }
 
-// A detected crossing step from t = 2*pi - before, with step size h.
-integration_state crossing_step(const model_params& m, double before, double h) {
+// A detected crossing step from t = 2*pi - before, with step size h, and its kernel.
+struct crossing {
+  trial_kernel k;
   integration_state s;
-  s.t = 2 * pi - before;
-  s.y = {0.4, 0.8};
-  s.h = h;
-  rk4_step(m, s);
-  return s;
+  double s_prev = 0.0;
+  double s_new = 0.0;
+
+  section_outcome refine(const model_params& m, double eps) {
+    return refine_crossing(k, m, eps, s, s_prev, s_new);
+  }
+};
+
+crossing crossing_step(const model_params& m, double before, double h) {
+  crossing c{make_trial_kernel(m), {}};
+  c.s.t = 2 * pi - before;
+  c.s.y = {0.4, 0.8};
+  c.s.h = h;
+  begin_step(c.k, c.s);
+  trial_step(c.k, c.s);
+  c.s_prev = section_value(m, c.s.t, c.s.y);
+  c.s_new = section_value(m, c.s.t_new, c.s.y_new);
+  return c;
 }
 
 TEST(RefineCrossing, NoRetryWhenTheStepAlreadyEndsWithinEps) {
   const model_params m = unit_model();
-  integration_state s = crossing_step(m, 0.3, 0.4);
-  const integration_state before = s;
-  const double s_prev = section_value(m, s.t, s.y);
-  const double s_new = section_value(m, s.t_new, s.y_new);
-  ASSERT_EQ(refine_crossing(m, 0.1, s, s_prev, s_new).stop, section_stop::done);
-  EXPECT_EQ(s.h, before.h);
-  EXPECT_EQ(s.y_new, before.y_new);
-  EXPECT_EQ(s.t_new, before.t_new);
+  crossing c = crossing_step(m, 0.3, 0.4);
+  const integration_state before = c.s;
+  const double s_new = c.s_new;
+  ASSERT_EQ(c.refine(m, 0.1).stop, section_stop::done);
+  EXPECT_EQ(c.s.h, before.h);
+  EXPECT_EQ(c.s.y_new, before.y_new);
+  EXPECT_EQ(c.s.t_new, before.t_new);
+  EXPECT_EQ(c.s_new, s_new);
 }
 
 TEST(RefineCrossing, OvershootHalvesAndShortfallGrowsByHalf) {
   const model_params m = unit_model();
   // 0.4 overshoots 2*pi by 0.1 (halve to 0.2), 0.2 falls short by 0.1 (grow to 0.3), and
   // 0.3 ends on 2*pi within the double resolution.
-  integration_state s = crossing_step(m, 0.3, 0.4);
-  const double s_prev = section_value(m, s.t, s.y);
-  const double s_new = section_value(m, s.t_new, s.y_new);
-  ASSERT_EQ(refine_crossing(m, 1e-12, s, s_prev, s_new).stop, section_stop::done);
-  EXPECT_EQ(s.h, 0.4 * 0.5 * 1.5);
+  crossing c = crossing_step(m, 0.3, 0.4);
+  ASSERT_EQ(c.refine(m, 1e-12).stop, section_stop::done);
+  EXPECT_EQ(c.s.h, 0.4 * 0.5 * 1.5);
 }
 
 TEST(RefineCrossing, RefinedEndIsTheFullTrialOfTheFinalStep) {
   const model_params m = unit_model();
   for (double before : {0.05, 0.2, 0.37, 0.9}) {
-    integration_state s = crossing_step(m, before, 1.0);
-    const double s_prev = section_value(m, s.t, s.y);
-    const double s_new = section_value(m, s.t_new, s.y_new);
-    ASSERT_EQ(refine_crossing(m, 1e-9, s, s_prev, s_new).stop, section_stop::done);
-    EXPECT_LE(std::fabs(section_value(m, s.t_new, s.y_new)), 1e-9);
-    integration_state fresh = s;
+    crossing c = crossing_step(m, before, 1.0);
+    ASSERT_EQ(c.refine(m, 1e-9).stop, section_stop::done);
+    EXPECT_LE(std::fabs(c.s_new), 1e-9);
+    EXPECT_EQ(c.s_new, section_value(m, c.s.t_new, c.s.y_new));
+    integration_state fresh = c.s;
     rk4_step(m, fresh);
-    EXPECT_EQ(fresh.y_new, s.y_new) << before;
-    EXPECT_EQ(fresh.t_new, s.t_new) << before;
+    EXPECT_EQ(fresh.y_new, c.s.y_new) << before;
+    EXPECT_EQ(fresh.t_new, c.s.t_new) << before;
   }
 }
 
@@ -81,10 +92,8 @@ TEST(ClosestSectionValue, StopsAtTheFirstValueWithinEps) {
 
 TEST(RefineCrossing, UnreachableEpsStopsWithTheClosestValue) {
   const model_params m = unit_model();
-  integration_state s = crossing_step(m, 0.3, 0.4);
-  const double s_prev = section_value(m, s.t, s.y);
-  const double s_new = section_value(m, s.t_new, s.y_new);
-  const section_outcome o = refine_crossing(m, 1e-20, s, s_prev, s_new);
+  crossing c = crossing_step(m, 0.3, 0.4);
+  const section_outcome o = c.refine(m, 1e-20);
   volatile double pi_double = pi;
   EXPECT_EQ(o.stop, section_stop::refinement_unreachable);
   EXPECT_EQ(o.detail, std::sin(pi_double));
