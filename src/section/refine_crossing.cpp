@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "dynamics/rk4_step.hpp"
+#include "section/section_sign.hpp"
 
 namespace {
 
@@ -53,16 +53,23 @@ double closest_section_value(const model_params& m, const integration_state& s, 
   return 0.0;  // no verdict: treat the crossing as reachable
 }
 
-section_outcome refine_crossing(const model_params& m, double eps, integration_state& s,
-                                double s_prev, double s_new) {
+section_outcome refine_crossing(trial_kernel& k, const model_params& m, double eps,
+                                integration_state& s, double s_prev, double& s_new) {
   const double h_saved = s.h;
   double t_short = std::numeric_limits<double>::quiet_NaN();
   double t_over = s.t_new;
   std::uint64_t retries = 0;
+  // Far from the zero only the sign of the section value decides a retry, and that sign is
+  // known without the sine; s_new is then stale and `exact` false. A tiny s_prev could make
+  // s_prev * s_new underflow, so the shortcut needs a normal-sized s_prev.
+  const double margin = 1e-200 < s_prev ? sign_margin(eps) : 2.0;
+  bool exact = true;
+  int sign = 0;
   // Strict: equality ends the refinement, and so does a NaN section value.
-  while (std::fabs(s_new) > eps) {
+  while (!exact || std::fabs(s_new) > eps) {
     // s_prev keeps the value from the start of the step throughout.
-    if (s_prev * s_new < 0.0) {
+    const bool overshoot = exact ? s_prev * s_new < 0.0 : sign < 0;
+    if (overshoot) {
       t_over = s.t_new;
       s.h = s.h * 0.5;
     } else {
@@ -72,7 +79,11 @@ section_outcome refine_crossing(const model_params& m, double eps, integration_s
     // The section value depends on the end time alone, so a retry needs only t_new; the
     // state at the end is computed once, for the retry that ends the refinement.
     s.t_new = s.t + s.h;
-    s_new = section_value(m, s.t_new, s.y);
+    sign = section_sign(m, s.t_new, margin);
+    exact = sign == 0;
+    if (exact) {
+      s_new = section_value(m, s.t_new, s.y);
+    }
     ++retries;
     if (retries == resolution_check_after &&
         resolution_check_applies(m, h_saved, s_prev, eps, t_short)) {
@@ -86,7 +97,7 @@ section_outcome refine_crossing(const model_params& m, double eps, integration_s
     }
   }
   if (retries > 0) {
-    rk4_step(m, s);
+    trial_step(k, s);
   }
   return {};
 }

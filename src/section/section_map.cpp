@@ -6,6 +6,7 @@
 
 #include "dynamics/rk4_step.hpp"
 #include "section/refine_crossing.hpp"
+#include "section/section_sign.hpp"
 
 bool is_crossing(double s_prev, double s_new) { return s_prev * s_new < 0.0 && 0.0 < s_prev; }
 
@@ -32,14 +33,20 @@ section_outcome stopped(section_stop why, const integration_state& s) {
 
 section_outcome run_section_map(const model_params& m, const run_config& config,
                                 integration_state& s, std::FILE* points) {
+  trial_kernel k = make_trial_kernel(m);
+  const double margin = sign_margin(config.eps);
   std::uint64_t trials = 0;  // since the last point
+  // Away from the section's zeros the crossing test needs only signs; the values are computed
+  // where a sign is unknown (0) and for every crossing.
+  int sign_prev = section_sign(m, s.t, margin);
   while (s.count < config.n_points) {
     // A non-finite state makes every error estimate NaN, read as small: the step size would
     // double forever without another point.
     if (!state_is_finite(s)) {
       return stopped(section_stop::state_not_finite, s);
     }
-    double err = rk4_step(m, s);
+    begin_step(k, s);
+    double err = trial_step(k, s);
     ++trials;
     // Strict: an error equal to tol is accepted, and a NaN error ends the loop.
     while (config.tol < err) {
@@ -47,7 +54,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
       if (std::fabs(s.h) < min_step / 2.0) {
         return stopped(section_stop::step_collapsed, s);
       }
-      err = rk4_step(m, s);
+      err = trial_step(k, s);
       ++trials;
     }
     // The trial that ends the growth is accepted without comparing its error with tol again.
@@ -59,7 +66,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
       if (s.h == 0.0) {
         return stopped(section_stop::step_collapsed, s);
       }
-      err = rk4_step(m, s);
+      err = trial_step(k, s);
       ++trials;
     }
     if (std::fabs(s.h) < min_step) {
@@ -72,15 +79,21 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
       return stopped(section_stop::no_section_point, s);
     }
 
-    const double s_prev = section_value(m, s.t, s.y);
-    const double s_new = section_value(m, s.t_new, s.y_new);
-    if (is_crossing(s_prev, s_new)) {
+    int sign_new = section_sign(m, s.t_new, margin);
+    const bool crossing =
+        sign_prev != 0 && sign_new != 0
+            ? 0 < sign_prev && sign_new < 0
+            : is_crossing(section_value(m, s.t, s.y), section_value(m, s.t_new, s.y_new));
+    if (crossing) {
+      const double s_prev = section_value(m, s.t, s.y);
+      double s_new = section_value(m, s.t_new, s.y_new);
       const double h_saved = s.h;
       s.count = s.count + 1;
-      const section_outcome refined = refine_crossing(m, config.eps, s, s_prev, s_new);
+      const section_outcome refined = refine_crossing(k, m, config.eps, s, s_prev, s_new);
       if (refined.stop != section_stop::done) {
         return refined;
       }
+      sign_new = section_sign(m, s.t_new, margin);
       // The step size in force at detection serves the next step, not the refined one.
       s.h = h_saved;
       // The point is the state at the start of the crossing step, not the refined end.
@@ -91,6 +104,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
     s.y[0] = s.y_new[0];
     s.y[1] = s.y_new[1];
     s.t = s.t_new;
+    sign_prev = sign_new;
   }
   return {};
 }
