@@ -1,17 +1,23 @@
 // The run driver: owns every stream from opening to closing and reports each failure once.
 #include "run/run_driver.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
+#include <future>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <utility>
 
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
 #include "run/config_reader.hpp"
 #include "run/run_config.hpp"
+#include "run/speculative_run.hpp"
 #include "section/section_map.hpp"
 #include "section/section_outcome.hpp"
 
@@ -86,6 +92,100 @@ bool names_a_run_file(const std::string& name) {
   return false;
 }
 
+// A condition block read ahead of its turn, with its run started on another core.
+struct pending_condition {
+  int number = 0;
+  bool read = false;
+  std::string error;  // why the block could not be read
+  condition_block block;
+  std::future<speculative_result> result;  // not valid: run the condition in its turn
+};
+
+struct condition_outcome {
+  bool ok = true;
+  std::string message;
+};
+
+condition_outcome failed(std::string message) { return {false, std::move(message)}; }
+
+// Reads blocks ahead, up to `window` of them, and starts each one's run from h_guess.
+void read_ahead(std::FILE* ini, const model_params& m, const run_config& config, double h_guess,
+                std::size_t window, int& next_block, std::deque<pending_condition>& ahead) {
+  while (next_block <= config.n_conditions && ahead.size() < window &&
+         (ahead.empty() || ahead.back().read)) {
+    pending_condition p;
+    p.number = next_block++;
+    p.read = read_condition(ini, p.number, p.block, p.error);
+    if (p.read && config.n_points > 0) {
+      try {
+        p.result = std::async(std::launch::async, run_speculatively, std::cref(m),
+                              std::cref(config), p.block.y, h_guess);
+      } catch (const std::system_error&) {
+        // No thread to be had: the condition runs in its turn instead.
+      }
+    }
+    ahead.push_back(std::move(p));
+  }
+}
+
+// Runs every condition in order, as if one after another: the console numbers, the condition
+// files, the point lines and h carried over are those of a sequential run. Conditions are
+// computed ahead on all cores and each result is taken over only once it is confirmed for the
+// step size the previous condition really left.
+condition_outcome run_conditions(run_streams& f, const model_params& m, const run_config& config,
+                                 integration_state& s) {
+  const std::size_t window = 2 * std::max(1U, std::thread::hardware_concurrency());
+  const double h_guess = s.h;
+  std::deque<pending_condition> ahead;
+  int next_block = 1;
+  for (int i = 1; i <= config.n_conditions; ++i) {
+    read_ahead(f.ini, m, config, h_guess, window, next_block, ahead);
+    std::printf("%4d", i);
+    std::fflush(stdout);
+    pending_condition p = std::move(ahead.front());
+    ahead.pop_front();
+    if (!p.read) {
+      return failed(p.error);
+    }
+    const std::string where = "condition " + std::to_string(i) + ": ";
+    if (names_a_run_file(p.block.name_file)) {
+      return failed(where + "the condition file " + p.block.name_file +
+                    " is ini.txt or a result file; choose another name");
+    }
+    std::FILE* condition_file = std::fopen(p.block.name_file.c_str(), "w");
+    if (condition_file == nullptr) {
+      return failed(where + cannot_create(p.block.name_file));
+    }
+    s.y = p.block.y;
+    s.count = 0;
+    s.t = 0.0;
+    // h is not reset: each condition starts with the step size the previous one left.
+    section_outcome outcome;
+    bool taken_over = false;
+    if (p.result.valid()) {
+      const speculative_result early = p.result.get();
+      if (confirms(m, config, s.y, s.h, early)) {
+        std::fwrite(early.points.data(), 1, early.points.size(), f.points);
+        s = early.end;
+        outcome = early.outcome;
+        taken_over = true;
+      }
+    }
+    if (!taken_over) {
+      outcome = run_section_map(m, config, s, f.points);
+    }
+    std::fclose(condition_file);
+    // Points of finished conditions reach the disk before anything later can fail.
+    if (std::fflush(f.points) != 0 || std::ferror(f.points) != 0) {
+      return failed(std::string("writing ") + points_path + " failed: " + system_reason());
+    }
+    if (outcome.stop != section_stop::done) {
+      return failed(where + describe(outcome, config.eps));
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 int run_trivella() {
@@ -116,35 +216,9 @@ int run_trivella() {
     }
   }
 
-  for (int i = 1; i <= config.n_conditions; ++i) {
-    std::printf("%4d", i);
-    std::fflush(stdout);
-    condition_block block;
-    if (!read_condition(f.ini, i, block, error)) {
-      return give_up(f, error);
-    }
-    const std::string where = "condition " + std::to_string(i) + ": ";
-    if (names_a_run_file(block.name_file)) {
-      return give_up(f, where + "the condition file " + block.name_file +
-                            " is ini.txt or a result file; choose another name");
-    }
-    std::FILE* condition_file = std::fopen(block.name_file.c_str(), "w");
-    if (condition_file == nullptr) {
-      return give_up(f, where + cannot_create(block.name_file));
-    }
-    s.y = block.y;
-    s.count = 0;
-    s.t = 0.0;
-    // h is not reset: each condition starts with the step size the previous one left.
-    const section_outcome outcome = run_section_map(m, config, s, f.points);
-    std::fclose(condition_file);
-    // Points of finished conditions reach the disk before anything later can fail.
-    if (std::fflush(f.points) != 0 || std::ferror(f.points) != 0) {
-      return give_up(f, std::string("writing ") + points_path + " failed: " + system_reason());
-    }
-    if (outcome.stop != section_stop::done) {
-      return give_up(f, where + describe(outcome, config.eps));
-    }
+  const condition_outcome done = run_conditions(f, m, config, s);
+  if (!done.ok) {
+    return give_up(f, done.message);
   }
 
   if (!close_streams(f, error)) {

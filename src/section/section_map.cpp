@@ -21,61 +21,62 @@ void write_point(std::FILE* points, const std::array<double, 2>& y, float L) {
 
 namespace {
 
-bool state_is_finite(const integration_state& s) {
-  return std::isfinite(s.t) && std::isfinite(s.y[0]) && std::isfinite(s.y[1]);
-}
-
 section_outcome stopped(section_stop why, const integration_state& s) {
   return {why, s.t, s.h, 0.0};
 }
 
 }  // namespace
 
+section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s) {
+  // A non-finite state makes every error estimate NaN, read as small: the step size would
+  // double forever without another point.
+  if (!std::isfinite(s.t) || !std::isfinite(s.y[0]) || !std::isfinite(s.y[1])) {
+    return section_stop::state_not_finite;
+  }
+  begin_step(k, s);
+  double err = trial_step(k, s);
+  // Strict: an error equal to tol is accepted, and a NaN error ends the loop.
+  while (config.tol < err) {
+    s.h = s.h / 2.0;
+    if (std::fabs(s.h) < min_step / 2.0) {
+      return section_stop::step_collapsed;
+    }
+    err = trial_step(k, s);
+  }
+  // The trial that ends the growth is accepted without comparing its error with tol again.
+  while (err <= config.tol / 8.0) {
+    s.h = s.h + s.h;
+    if (!std::isfinite(s.h)) {
+      return section_stop::step_unbounded;
+    }
+    if (s.h == 0.0) {
+      return section_stop::step_collapsed;
+    }
+    err = trial_step(k, s);
+  }
+  if (std::fabs(s.h) < min_step) {
+    return section_stop::step_collapsed;
+  }
+  if (s.t_new == s.t) {
+    return section_stop::time_stalled;
+  }
+  return section_stop::done;
+}
+
 section_outcome run_section_map(const model_params& m, const run_config& config,
                                 integration_state& s, std::FILE* points) {
   trial_kernel k = make_trial_kernel(m);
   const double margin = sign_margin(config.eps);
-  std::uint64_t trials = 0;  // since the last point
+  std::uint64_t steps = 0;  // since the last point
   // Away from the section's zeros the crossing test needs only signs; the values are computed
   // where a sign is unknown (0) and for every crossing.
   int sign_prev = section_sign(m, s.t, margin);
   while (s.count < config.n_points) {
-    // A non-finite state makes every error estimate NaN, read as small: the step size would
-    // double forever without another point.
-    if (!state_is_finite(s)) {
-      return stopped(section_stop::state_not_finite, s);
+    const section_stop accepted = accept_step(k, config, s);
+    if (accepted != section_stop::done) {
+      return stopped(accepted, s);
     }
-    begin_step(k, s);
-    double err = trial_step(k, s);
-    ++trials;
-    // Strict: an error equal to tol is accepted, and a NaN error ends the loop.
-    while (config.tol < err) {
-      s.h = s.h / 2.0;
-      if (std::fabs(s.h) < min_step / 2.0) {
-        return stopped(section_stop::step_collapsed, s);
-      }
-      err = trial_step(k, s);
-      ++trials;
-    }
-    // The trial that ends the growth is accepted without comparing its error with tol again.
-    while (err <= config.tol / 8.0) {
-      s.h = s.h + s.h;
-      if (!std::isfinite(s.h)) {
-        return stopped(section_stop::step_unbounded, s);
-      }
-      if (s.h == 0.0) {
-        return stopped(section_stop::step_collapsed, s);
-      }
-      err = trial_step(k, s);
-      ++trials;
-    }
-    if (std::fabs(s.h) < min_step) {
-      return stopped(section_stop::step_collapsed, s);
-    }
-    if (s.t_new == s.t) {
-      return stopped(section_stop::time_stalled, s);
-    }
-    if (trials > max_trials_per_point) {
+    if (++steps > max_steps_per_point) {
       return stopped(section_stop::no_section_point, s);
     }
 
@@ -98,7 +99,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
       s.h = h_saved;
       // The point is the state at the start of the crossing step, not the refined end.
       write_point(points, s.y, m.L);
-      trials = 0;
+      steps = 0;
     }
     // After a crossing the refined end, on the section within eps, becomes current.
     s.y[0] = s.y_new[0];

@@ -6,6 +6,7 @@
 
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
+#include "dynamics/rk4_step.hpp"
 #include "run/run_config.hpp"
 #include "section/section_outcome.hpp"
 
@@ -20,6 +21,11 @@ double angle_0_2pi(double phi);
 
 // Writes one point line "%15.10f %15.10f\n": the reduced angle and l / L.
 void write_point(std::FILE* points, const std::array<double, 2>& y, float L);
+
+// Takes one accepted step from (t, y): trials with h halved while the error estimate exceeds
+// tol, then doubled while it is at most tol / 8. Leaves the accepted trial in t_new, y_new and
+// its step size in h. Returns done, or why no step can be accepted.
+section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s);
 
 // Integrates from (t, y) with adaptive steps until count reaches n_points, writing one line
 // per positive-to-negative crossing of the section to `points`. Leaves t, y and h as they

@@ -37,8 +37,8 @@ std::string describe(const section_outcome& outcome, double eps) {
     case section_stop::time_stalled:
       return format("time stopped advancing at t = %.17g: t + h == t with h = %.3g", t, h);
     case section_stop::no_section_point:
-      return format("no section point after %llu trial steps, at t = %.10g with h = %.3g",
-                    static_cast<unsigned long long>(max_trials_per_point), t, h);
+      return format("no section point after %llu steps, at t = %.10g with h = %.3g",
+                    static_cast<unsigned long long>(max_steps_per_point), t, h);
     case section_stop::refinement_unreachable:
       return format(
           "the crossing after t = %.10g cannot be refined to eps = %.3g: the section value "

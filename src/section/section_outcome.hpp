@@ -8,8 +8,10 @@
 // reasonable time; such a step size means tol is too small or the state too large.
 constexpr double min_step = 1e-10;
 
-// Trial steps allowed between two section points; a sane run needs a few thousand.
-constexpr std::uint64_t max_trials_per_point = std::uint64_t{1} << 28;
+// Accepted steps allowed between two section points; a sane run needs a few thousand. Counting
+// accepted steps rather than trials makes the count independent of the step size a condition
+// starts with, once its first step is taken.
+constexpr std::uint64_t max_steps_per_point = std::uint64_t{1} << 26;
 
 // Refinement retries allowed for one crossing; a sane eps needs far fewer.
 constexpr std::uint64_t max_refinement_retries = std::uint64_t{1} << 30;
@@ -20,7 +22,7 @@ enum class section_stop {
   step_collapsed,          // |h| fell below min_step
   step_unbounded,          // h grew to infinity while the error estimate stayed small
   time_stalled,            // t + h == t
-  no_section_point,        // max_trials_per_point trial steps without a point
+  no_section_point,        // max_steps_per_point steps without a point
   refinement_unreachable,  // no double near the crossing gives |section value| <= eps
   refinement_exhausted,    // max_refinement_retries retries without reaching eps
 };
