@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <future>
 #include <string>
 #include <system_error>
@@ -17,79 +16,18 @@
 #include "dynamics/model.hpp"
 #include "run/config_reader.hpp"
 #include "run/run_config.hpp"
+#include "run/run_files.hpp"
 #include "run/speculative_run.hpp"
 #include "section/section_map.hpp"
 #include "section/section_outcome.hpp"
 
 namespace {
 
-constexpr const char* ini_path = "ini.txt";
-constexpr const char* common_path = "./RESULT/common_res.txt";
-constexpr const char* points_path = "./RESULT/lL.txt";
-constexpr const char* integration_path = "./RESULT/integrir_res.txt";
-
-struct run_streams {
-  std::FILE* ini = nullptr;
-  std::FILE* common = nullptr;
-  std::FILE* points = nullptr;
-  std::FILE* integration = nullptr;
-};
-
-void report(const std::string& message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "trivella: %s\n", message.c_str());
-}
-
-std::string system_reason() { return std::strerror(errno); }
-
-// Closes in the fixed order ini.txt, common, points, integration. Returns false, with the
-// reason in `error`, when a result file could not be written completely.
-bool close_streams(run_streams& f, std::string& error) {
-  bool written = true;
-  const auto close = [&](std::FILE*& stream, const char* path) {
-    if (stream == nullptr) {
-      return;
-    }
-    const bool failed = std::ferror(stream) != 0;
-    if (std::fclose(stream) != 0 || failed) {
-      if (written && stream != f.ini) {
-        error = std::string("writing ") + path + " failed: " + system_reason();
-      }
-      written = written && stream == f.ini;
-    }
-    stream = nullptr;
-  };
-  close(f.ini, ini_path);
-  close(f.common, common_path);
-  close(f.points, points_path);
-  close(f.integration, integration_path);
-  return written;
-}
-
 int give_up(run_streams& f, const std::string& message) {
   report(message);
   std::string ignored;
   close_streams(f, ignored);
   return 1;
-}
-
-std::string cannot_create(const std::string& path) {
-  std::string message = "cannot create " + path + ": " + system_reason();
-  if (errno == ENOENT && path.rfind("./RESULT/", 0) == 0) {
-    message += "; the working directory needs a RESULT directory (mkdir RESULT)";
-  }
-  return message;
-}
-
-// Opening one of these for writing would truncate the input or another result file.
-bool names_a_run_file(const std::string& name) {
-  for (const char* path : {ini_path, common_path, points_path, integration_path}) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(name, path, ec) && !ec) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // A condition block read ahead of its turn, with its run started on another core.
@@ -117,9 +55,15 @@ void read_ahead(std::FILE* ini, const model_params& m, const run_config& config,
     p.number = next_block++;
     p.read = read_condition(ini, p.number, p.block, p.error);
     if (p.read && config.n_points > 0) {
+      // The run gets its own copies, and the thread is detached: after an error the driver
+      // returns at once instead of waiting for runs whose results nobody will take.
+      std::promise<speculative_result> promise;
+      std::future<speculative_result> result = promise.get_future();
       try {
-        p.result = std::async(std::launch::async, run_speculatively, std::cref(m),
-                              std::cref(config), p.block.y, h_guess);
+        std::thread([promise = std::move(promise), m, config, y0 = p.block.y, h_guess]() mutable {
+          promise.set_value(run_speculatively(m, config, y0, h_guess));
+        }).detach();
+        p.result = std::move(result);
       } catch (const std::system_error&) {
         // No thread to be had: the condition runs in its turn instead.
       }
@@ -177,7 +121,7 @@ condition_outcome run_conditions(run_streams& f, const model_params& m, const ru
     std::fclose(condition_file);
     // Points of finished conditions reach the disk before anything later can fail.
     if (std::fflush(f.points) != 0 || std::ferror(f.points) != 0) {
-      return failed(std::string("writing ") + points_path + " failed: " + system_reason());
+      return failed(write_failed(points_path));
     }
     if (outcome.stop != section_stop::done) {
       return failed(where + describe(outcome, config.eps));
@@ -195,7 +139,7 @@ int run_trivella() {
   run_streams f;
   f.ini = std::fopen(ini_path, "r");
   if (f.ini == nullptr) {
-    return give_up(f, "cannot open ini.txt: " + system_reason() +
+    return give_up(f, std::string("cannot open ini.txt: ") + std::strerror(errno) +
                           " (run trivella in a directory that holds ini.txt)");
   }
   run_config config;
