@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets.
 JOBS ?= 2
 
-.PHONY: run test build
+.PHONY: run test build bench
 
 build:
 	cmake --preset release
@@ -14,3 +14,10 @@ run: build
 
 test: build
 	ctest --preset release -j $(JOBS)
+
+# Kernel figures from Google Benchmark, then whole-run ratios against the literal oracle.
+bench:
+	cmake --preset release -DTRIVELLA_BENCH=ON
+	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench
+	build/release/bench/kernel_bench
+	build/release/bench/whole_run_bench $(BENCH_ARGS)
