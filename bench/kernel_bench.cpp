@@ -4,17 +4,11 @@
 #include <cstdio>
 
 #include "dynamics/rk4_step.hpp"
+#include "model_fixture.hpp"
 #include "oracle/literal_oracle.hpp"
 #include "section/section_map.hpp"
 
 namespace {
-
-model_params unit_model() {
-  model_params m;
-  m.L = 1.0f;
-  set_model_constants(m);
-  return m;
-}
 
 void literal_trial(benchmark::State& state) {
   oracle::state s;
@@ -31,7 +25,7 @@ void literal_trial(benchmark::State& state) {
 BENCHMARK(literal_trial);
 
 void program_trial_from_new_start(benchmark::State& state) {
-  trial_kernel k = make_trial_kernel(unit_model());
+  trial_kernel k = make_trial_kernel(model_with_L());
   integration_state s;
   s.t = 3.0;
   s.y = {0.7, 0.4};
@@ -53,16 +47,15 @@ void literal_section_points(benchmark::State& state) {
     s.h = static_cast<double>(0.1f);
     s.y[0] = 0.5;
     s.y[1] = 0.5;
-    benchmark::DoNotOptimize(oracle::section_map(1.0f, static_cast<double>(1e-9f),
-                                                 static_cast<double>(1e-7f),
-                                                 points_per_iteration, s));
+    benchmark::DoNotOptimize(oracle::section_map(
+        1.0f, static_cast<double>(1e-9f), static_cast<double>(1e-7f), points_per_iteration, s));
   }
   state.SetItemsProcessed(state.iterations() * points_per_iteration);
 }
 BENCHMARK(literal_section_points)->Unit(benchmark::kMillisecond);
 
 void program_section_points(benchmark::State& state) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   run_config config;
   config.n_points = points_per_iteration;
   config.tol = static_cast<double>(1e-9f);

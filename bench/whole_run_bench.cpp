@@ -53,8 +53,8 @@ std::vector<double> initial_states(int n) {
 
 std::string ini_text(const scenario& sc, const std::vector<double>& y) {
   std::ostringstream text;
-  text << "bench section map\n" << sc.n_conditions << " " << sc.n_points << " " << sc.numbers
-       << "\nreference L\n1.0\n";
+  text << "bench section map\n"
+       << sc.n_conditions << " " << sc.n_points << " " << sc.numbers << "\nreference L\n1.0\n";
   for (int i = 0; i < sc.n_conditions; ++i) {
     char line[128];
     std::snprintf(line, sizeof line, "start %d %d %.9g %.9g RESULT/c%d.txt\n", i + 1, i + 1,
@@ -64,7 +64,9 @@ std::string ini_text(const scenario& sc, const std::vector<double>& y) {
   return text.str();
 }
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; }
+double seconds(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+}
 
 timing run_program(const fs::path& dir) {
   std::fflush(stdout);  // the child must not write this process's buffered lines again
@@ -122,8 +124,8 @@ void run_scenario(const scenario& sc, const fs::path& dir) {
   std::sscanf(sc.numbers, "%31s %31s %31s", h0, tol, eps);
   const double cpu_start = process_cpu();
   const auto wall_start = std::chrono::steady_clock::now();
-  const std::string literal = oracle::run(1.0f, single(h0), single(tol), single(eps),
-                                          sc.n_points, y.data(), sc.n_conditions);
+  const std::string literal = oracle::run(1.0f, single(h0), single(tol), single(eps), sc.n_points,
+                                          y.data(), sc.n_conditions);
   timing lit;
   lit.cpu = process_cpu() - cpu_start;
   lit.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_start).count();

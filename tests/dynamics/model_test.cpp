@@ -6,16 +6,10 @@
 #include <cmath>
 #include <random>
 
+#include "model_fixture.hpp"
 #include "oracle/literal_oracle.hpp"
 
 namespace {
-
-model_params model_with_L(float L) {
-  model_params m;
-  m.L = L;
-  set_model_constants(m);
-  return m;
-}
 
 TEST(ModelConstants, AreTheFixedSinglePrecisionValuesAndKeepL) {
   const model_params m = model_with_L(2.5f);

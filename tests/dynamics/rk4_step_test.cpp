@@ -7,16 +7,10 @@
 #include <limits>
 #include <random>
 
+#include "model_fixture.hpp"
 #include "oracle/literal_oracle.hpp"
 
 namespace {
-
-model_params unit_model() {
-  model_params m;
-  m.L = 1.0f;
-  set_model_constants(m);
-  return m;
-}
 
 integration_state at(double t, double phi, double l, double h) {
   integration_state s;
@@ -27,7 +21,7 @@ integration_state at(double t, double phi, double l, double h) {
 }
 
 TEST(Rk4Step, ZeroStepLeavesStateUnchanged) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   integration_state s = at(1.5, 0.7, -0.4, 0.0);
   EXPECT_EQ(rk4_step(m, s), 0.0);
   EXPECT_EQ(s.t_new, 1.5);
@@ -36,7 +30,7 @@ TEST(Rk4Step, ZeroStepLeavesStateUnchanged) {
 }
 
 TEST(Rk4Step, WritesOnlyTheTrialAndRepeatsExactly) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   integration_state s = at(2.0, 0.3, 0.9, 0.05);
   s.count = 4;
   const double err1 = rk4_step(m, s);
@@ -54,7 +48,7 @@ TEST(Rk4Step, WritesOnlyTheTrialAndRepeatsExactly) {
 }
 
 TEST(Rk4Step, NanEstimatesGiveZeroError) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   integration_state s = at(0.0, nan, nan, 0.1);
   EXPECT_EQ(rk4_step(m, s), 0.0);
@@ -75,7 +69,7 @@ double local_error(const model_params& m, double h) {
 }
 
 TEST(Rk4Step, LocalErrorShrinksLikeTheFifthPowerOfTheStep) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   for (double h : {0.4, 0.2, 0.1}) {
     const double order = std::log2(local_error(m, h) / local_error(m, h / 2.0));
     EXPECT_GT(order, 4.5) << h;
@@ -84,7 +78,7 @@ TEST(Rk4Step, LocalErrorShrinksLikeTheFifthPowerOfTheStep) {
 }
 
 TEST(Rk4Step, NegativeStepIntegratesBackwards) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   integration_state s = at(3.0, 1.1, 0.5, 0.01);
   rk4_step(m, s);
   integration_state back = at(s.t_new, s.y_new[0], s.y_new[1], -0.01);
@@ -99,7 +93,7 @@ TEST(Rk4Step, MatchesTheLiteralOracleBitForBit) {
   std::uniform_real_distribution<double> value(-8.0, 8.0);
   std::uniform_real_distribution<double> log_step(-12.0, 1.0);
   for (int i = 0; i < 20000; ++i) {
-    model_params m = unit_model();
+    model_params m = model_with_L();
     m.L = static_cast<float>(value(gen));
     const double h = std::copysign(std::pow(10.0, log_step(gen)), value(gen));
     integration_state s = at(value(gen) * 100.0, value(gen), value(gen), h);

@@ -7,17 +7,11 @@
 #include <cmath>
 #include <random>
 
+#include "model_fixture.hpp"
 #include "section/point_capture.hpp"
 #include "section/section_map.hpp"
 
 namespace {
-
-model_params unit_model() {
-  model_params m;
-  m.L = 1.0f;
-  set_model_constants(m);
-  return m;
-}
 
 run_config config_of(int n_points, double tol, double eps) {
   run_config c;
@@ -28,7 +22,7 @@ run_config config_of(int n_points, double tol, double eps) {
 }
 
 TEST(SpeculativeRun, ConfirmedResultIsTheRunFromTheRealStart) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   const run_config config = config_of(3, static_cast<double>(1e-8f), static_cast<double>(1e-5f));
   const double h0 = static_cast<double>(0.1f);
   std::mt19937_64 gen(31);
@@ -63,7 +57,7 @@ TEST(SpeculativeRun, ConfirmedResultIsTheRunFromTheRealStart) {
 }
 
 TEST(SpeculativeRun, GuessEqualToTheStartIsAlwaysConfirmed) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   const run_config config = config_of(2, 1e-9, 1e-6);
   const speculative_result early = run_speculatively(m, config, {0.3, 0.9}, 0.05);
   EXPECT_TRUE(confirms(m, config, {0.3, 0.9}, 0.05, early));
@@ -71,7 +65,7 @@ TEST(SpeculativeRun, GuessEqualToTheStartIsAlwaysConfirmed) {
 
 TEST(SpeculativeRun, NothingToTakeOverWithoutPoints) {
   // With no points the condition leaves h as it found it, not as the guess had it.
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   const run_config config = config_of(0, 1e-9, 1e-6);
   const speculative_result early = run_speculatively(m, config, {0.3, 0.9}, 0.05);
   EXPECT_FALSE(confirms(m, config, {0.3, 0.9}, 0.05, early));
@@ -79,7 +73,7 @@ TEST(SpeculativeRun, NothingToTakeOverWithoutPoints) {
 
 TEST(SpeculativeRun, StoppedRunIsNeverConfirmed) {
   // The stop must be reported from the real run, in its turn, with its own time and step.
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   const run_config config = config_of(2, 1e-9, 1e-30);
   const speculative_result early = run_speculatively(m, config, {0.3, 0.9}, 0.05);
   EXPECT_EQ(early.outcome.stop, section_stop::refinement_unreachable);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model_fixture.hpp"
 #include "oracle/literal_oracle.hpp"
 #include "section/point_capture.hpp"
 #include "section/section_map.hpp"
@@ -41,9 +42,7 @@ random_case draw_case(std::mt19937_64& gen, int n_conditions) {
 }
 
 std::string run_program_loop(const random_case& c, integration_state& s) {
-  model_params m;
-  m.L = c.L;
-  set_model_constants(m);
+  const model_params m = model_with_L(c.L);
   run_config config;
   config.n_points = c.n_points;
   config.tol = c.tol;

@@ -6,17 +6,11 @@
 #include <cmath>
 
 #include "dynamics/rk4_step.hpp"
+#include "model_fixture.hpp"
 
 namespace {
 
 constexpr double pi = 3.141592653589793;
-
-model_params unit_model() {
-  model_params m;
-  m.L = 1.0f;
-  set_model_constants(m);
-  return m;
-}
 
 // A detected crossing step from t = 2*pi - before, with step size h, and its kernel.
 struct crossing {
@@ -43,7 +37,7 @@ crossing crossing_step(const model_params& m, double before, double h) {
 }
 
 TEST(RefineCrossing, NoRetryWhenTheStepAlreadyEndsWithinEps) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   crossing c = crossing_step(m, 0.3, 0.4);
   const integration_state before = c.s;
   const double s_new = c.s_new;
@@ -55,7 +49,7 @@ TEST(RefineCrossing, NoRetryWhenTheStepAlreadyEndsWithinEps) {
 }
 
 TEST(RefineCrossing, OvershootHalvesAndShortfallGrowsByHalf) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   // 0.4 overshoots 2*pi by 0.1 (halve to 0.2), 0.2 falls short by 0.1 (grow to 0.3), and
   // 0.3 ends on 2*pi within the double resolution.
   crossing c = crossing_step(m, 0.3, 0.4);
@@ -64,7 +58,7 @@ TEST(RefineCrossing, OvershootHalvesAndShortfallGrowsByHalf) {
 }
 
 TEST(RefineCrossing, RefinedEndIsTheFullTrialOfTheFinalStep) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   for (double before : {0.05, 0.2, 0.37, 0.9}) {
     crossing c = crossing_step(m, before, 1.0);
     ASSERT_EQ(c.refine(m, 1e-9).stop, section_stop::done);
@@ -78,7 +72,7 @@ TEST(RefineCrossing, RefinedEndIsTheFullTrialOfTheFinalStep) {
 }
 
 TEST(ClosestSectionValue, NearTwoPiIsTheSineOfDoublePi) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   volatile double pi_double = pi;
   // The double nearest 2*pi lies just below it; its section value is sin(pi_double) > 0 and
   // the next double up is farther from the zero.
@@ -86,12 +80,12 @@ TEST(ClosestSectionValue, NearTwoPiIsTheSineOfDoublePi) {
 }
 
 TEST(ClosestSectionValue, StopsAtTheFirstValueWithinEps) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   EXPECT_LE(std::fabs(closest_section_value(m, {}, 6.0, 6.5, 1e-6)), 1e-6);
 }
 
 TEST(RefineCrossing, UnreachableEpsStopsWithTheClosestValue) {
-  const model_params m = unit_model();
+  const model_params m = model_with_L();
   crossing c = crossing_step(m, 0.3, 0.4);
   const section_outcome o = c.refine(m, 1e-20);
   volatile double pi_double = pi;

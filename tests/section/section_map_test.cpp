@@ -8,17 +8,11 @@
 #include <limits>
 #include <string>
 
+#include "model_fixture.hpp"
 #include "oracle/literal_oracle.hpp"
 #include "section/point_capture.hpp"
 
 namespace {
-
-model_params model_with_L(float L) {
-  model_params m;
-  m.L = L;
-  set_model_constants(m);
-  return m;
-}
 
 std::string point_line(double phi, double l, float L) {
   point_capture out;
