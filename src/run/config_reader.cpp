@@ -64,7 +64,26 @@ bool fetch(std::FILE* in, const token_place& place, const std::string& what, std
   return false;
 }
 
-std::string quoted(const std::string& token) { return "\"" + token + "\""; }
+// Control bytes (a NUL among them) are shown as \xNN: the message stays one printable line.
+std::string quoted(const std::string& token) {
+  std::string text = "\"";
+  for (char c : token) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned>(byte));
+      text += escaped;
+    } else {
+      text += c;
+    }
+  }
+  return text + "\"";
+}
+
+// The conversion must use the whole token; a NUL byte inside it would end the C string early.
+bool whole_token(const std::string& token, const char* end) {
+  return end != token.c_str() && end == token.c_str() + token.size();
+}
 
 bool read_word(std::FILE* in, const token_place& place, const std::string& what) {
   std::string token;
@@ -79,7 +98,7 @@ bool read_int(std::FILE* in, const token_place& place, const std::string& what, 
   errno = 0;
   char* end = nullptr;
   const long parsed = std::strtol(token.c_str(), &end, 10);
-  if (end == token.c_str() || *end != '\0') {
+  if (!whole_token(token, end)) {
     return fail(place, what + " (an integer)", quoted(token));
   }
   if (errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) {
@@ -98,7 +117,7 @@ bool read_float(std::FILE* in, const token_place& place, const std::string& what
   errno = 0;
   char* end = nullptr;
   const float parsed = std::strtof(token.c_str(), &end);
-  if (end == token.c_str() || *end != '\0') {
+  if (!whole_token(token, end)) {
     return fail(place, what + " (a number)", quoted(token));
   }
   // Underflow gives the nearest single-precision value, as "%f" does; overflow would give an
@@ -177,6 +196,10 @@ bool read_condition(std::FILE* in, int condition, condition_block& block, std::s
                     fetch(in, place, "the condition's file name", max_name_length, name);
   if (!read) {
     return false;
+  }
+  // The name is opened as a C string: a NUL byte would cut it and another file be written.
+  if (name.find('\0') != std::string::npos) {
+    return fail(place, "the condition's file name", quoted(name) + ", which holds a NUL byte");
   }
   block.y[0] = static_cast<double>(phi);
   block.y[1] = static_cast<double>(l);
