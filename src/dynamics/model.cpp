@@ -2,6 +2,7 @@
 #include "dynamics/model.hpp"
 
 #include <cmath>
+#include <cstddef>
 
 void set_model_constants(model_params& m) {
   m.p_d = 15.0f;
@@ -50,7 +51,8 @@ double rhs(const model_params& m, int component, double t, const std::array<doub
     return 0.0;
   }
   const double omega = static_cast<double>(m.omega);
-  return rates(derive_rate_constants(m), std::sin(omega * t), y)[component];
+  return rates(derive_rate_constants(m), std::sin(omega * t),
+               y)[static_cast<std::size_t>(component)];
 }
 
 double section_value(const model_params& m, double t, const std::array<double, 2>& /*y*/) {

@@ -5,19 +5,20 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 
 namespace {
 
 double sin_omega(const rate_constants& c, sine_memo& memo, double time) {
   // Keyed by bits, so that 0.0 and -0.0 stay apart.
   const auto bits = std::bit_cast<std::uint64_t>(time);
-  for (int i = 0; i < memo.filled; ++i) {
+  for (std::size_t i = 0; i < memo.filled; ++i) {
     if (memo.time_bits[i] == bits) {
       return memo.value[i];
     }
   }
   const double value = std::sin(c.omega * time);
-  const int size = static_cast<int>(memo.time_bits.size());
+  const std::size_t size = memo.time_bits.size();
   memo.time_bits[memo.next] = bits;
   memo.value[memo.next] = value;
   memo.next = (memo.next + 1) % size;
@@ -41,7 +42,7 @@ double trial_step(trial_kernel& k, integration_state& s) {
   const std::array<double, 2>& y = s.y;
   std::array<double, 2> k1{};
   std::array<double, 2> x_k1{};
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     k1[i] = k.start_rate[i] * h;
     x_k1[i] = 0.5 * k1[i] + y[i];
   }
@@ -49,20 +50,20 @@ double trial_step(trial_kernel& k, integration_state& s) {
   const std::array<double, 2> r2 = rates(k.c, sin_mid, x_k1);
   std::array<double, 2> k2{};
   std::array<double, 2> x_k2{};
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     k2[i] = r2[i] * h;
     x_k2[i] = 0.5 * k2[i] + y[i];
   }
   const std::array<double, 2> r3 = rates(k.c, sin_mid, x_k2);
   std::array<double, 2> k3{};
   std::array<double, 2> x_k3{};
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     k3[i] = r3[i] * h;
     x_k3[i] = y[i] + k3[i];
   }
   const std::array<double, 2> r4 = rates(k.c, sin_omega(k.c, k.memo, t + h), x_k3);
   double max = 0.0;
-  for (int i = 0; i < 2; ++i) {
+  for (std::size_t i = 0; i < 2; ++i) {
     const double k4 = r4[i] * h;
     s.y_new[i] = (2.0 * k2[i] + k1[i] + 2.0 * k3[i] + k4) / 6.0 + y[i];
     const double e = 2.0 * std::fabs(k1[i] - k2[i] - k3[i] + k4) / 3.0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "dynamics/integration_state.hpp"
@@ -12,8 +13,8 @@
 struct sine_memo {
   std::array<std::uint64_t, 4> time_bits{};
   std::array<double, 4> value{};
-  int filled = 0;
-  int next = 0;
+  std::size_t filled = 0;
+  std::size_t next = 0;
 };
 
 // What trials need besides the integration state. Every trial from one (t, y) shares the

@@ -114,7 +114,6 @@ bool read_float(std::FILE* in, const token_place& place, const std::string& what
   if (!fetch(in, place, what + " (a number)", max_number_length, token)) {
     return false;
   }
-  errno = 0;
   char* end = nullptr;
   const float parsed = std::strtof(token.c_str(), &end);
   if (!whole_token(token, end)) {
@@ -122,7 +121,7 @@ bool read_float(std::FILE* in, const token_place& place, const std::string& what
   }
   // Underflow gives the nearest single-precision value, as "%f" does; overflow would give an
   // infinity that poisons the whole run.
-  if (!std::isfinite(parsed) || (errno == ERANGE && std::fabs(parsed) == HUGE_VALF)) {
+  if (!std::isfinite(parsed)) {
     return fail(place, what + " (a finite number within single precision)", quoted(token));
   }
   value = parsed;
