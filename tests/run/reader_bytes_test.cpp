@@ -7,33 +7,9 @@
 #include <string>
 
 #include "run/config_reader.hpp"
+#include "run/reader_fixture.hpp"
 
 namespace {
-
-struct text_stream {
-  std::string text;
-  std::FILE* file;
-  explicit text_stream(std::string t)
-      : text(std::move(t)), file(fmemopen(text.data(), text.size(), "r")) {}
-  text_stream(const text_stream&) = delete;
-  text_stream& operator=(const text_stream&) = delete;
-  ~text_stream() { std::fclose(file); }
-};
-
-struct header_result {
-  bool ok = false;
-  run_config config;
-  integration_state s;
-  model_params m;
-  std::string error;
-};
-
-header_result read_header(const std::string& text) {
-  text_stream in(text);
-  header_result r;
-  r.ok = read_config(in.file, r.config, r.s, r.m, r.error);
-  return r;
-}
 
 std::string block_error(const std::string& text) {
   text_stream in(text);

@@ -1,0 +1,33 @@
+// ini.txt text held in memory and read through the reader, for the reader's tests.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "run/config_reader.hpp"
+
+struct text_stream {
+  std::string text;
+  std::FILE* file;
+  explicit text_stream(std::string t)
+      : text(std::move(t)), file(fmemopen(text.data(), text.size(), "r")) {}
+  text_stream(const text_stream&) = delete;
+  text_stream& operator=(const text_stream&) = delete;
+  ~text_stream() { std::fclose(file); }
+};
+
+struct header_result {
+  bool ok = false;
+  run_config config;
+  integration_state s;
+  model_params m;
+  std::string error;
+};
+
+inline header_result read_header(const std::string& text) {
+  text_stream in(text);
+  header_result r;
+  r.ok = read_config(in.file, r.config, r.s, r.m, r.error);
+  return r;
+}
