@@ -25,7 +25,9 @@ int section_sign(const model_params& m, double t, double margin) {
   if (!(std::fabs(x) < max_argument)) {
     return 0;
   }
-  const long long n = std::llround(x * inv_pi);
+  // The nearest multiple of pi; truncating after adding a half of the right sign rounds.
+  const double q = x * inv_pi;
+  const auto n = static_cast<long long>(0.0 <= q ? q + 0.5 : q - 0.5);
   const double r = x - static_cast<double>(n) * pi;
   if (!(std::fabs(r) > margin + reduction_error)) {
     return 0;
