@@ -7,19 +7,12 @@
 #include <string>
 
 #include "e2e/run_dir.hpp"
+#include "line_count.hpp"
 
 namespace {
 
 const std::string header = "trivella section map\n2 3 0.1 1e-9 1e-6\nreference L\n1.0\n";
 const std::string first_block = "start 1 1 0.3 0.9 ./RESULT/c1.txt\n";
-
-int line_count(const std::string& text) {
-  int n = 0;
-  for (char c : text) {
-    n += c == '\n' ? 1 : 0;
-  }
-  return n;
-}
 
 // One line on stderr, exactly `message` after the program's prefix, and exit status 1.
 void expect_error(const program_result& r, const std::string& message) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "e2e/run_dir.hpp"
+#include "line_count.hpp"
 #include "oracle/literal_oracle.hpp"
 
 namespace {
@@ -25,14 +26,6 @@ std::string ini(int n_conditions, int n_points, const std::string& numbers = "0.
 std::string block(int i, const std::string& phi, const std::string& l) {
   return "start " + std::to_string(i) + " " + std::to_string(i) + " " + phi + " " + l +
          " ./RESULT/c" + std::to_string(i) + ".txt\n";
-}
-
-int line_count(const std::string& text) {
-  int n = 0;
-  for (char c : text) {
-    n += c == '\n' ? 1 : 0;
-  }
-  return n;
 }
 
 double f(const char* text) { return static_cast<double>(std::strtof(text, nullptr)); }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "e2e/run_dir.hpp"
+#include "line_count.hpp"
 
 namespace {
 
@@ -166,14 +167,6 @@ random_config draw_config(draw& d) {
     c.text += token + (d.below(4) == 0 ? "\n" : d.below(2) == 0 ? " " : "\t ");
   }
   return c;
-}
-
-int line_count(const std::string& text) {
-  int n = 0;
-  for (char c : text) {
-    n += c == '\n' ? 1 : 0;
-  }
-  return n;
 }
 
 // A point line is "%15.10f %15.10f" of two numbers, the first an angle in [0, 2*pi]: printing

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "line_count.hpp"
 #include "model_fixture.hpp"
 #include "oracle/literal_oracle.hpp"
 #include "section/point_capture.hpp"
@@ -72,14 +73,6 @@ condition_run run_condition(float L, double h, double tol, double eps, int n_poi
   r.outcome = run_section_map(m, config, r.s, out.file);
   r.points = out.text();
   return r;
-}
-
-int line_count(const std::string& text) {
-  int n = 0;
-  for (char c : text) {
-    n += c == '\n' ? 1 : 0;
-  }
-  return n;
 }
 
 TEST(SectionMap, PointsAreTakenAtTwoPiSixPiAndTenPi) {
