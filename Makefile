@@ -1,23 +1,43 @@
-# Thin wrapper over the CMake presets.
+# Thin wrapper over the CMake presets. Each goal first installs the Debian packages it needs
+# that are missing: as root through apt-get; any other user is shown the command to run.
 JOBS ?= 2
+PREFIX ?= /usr/local
 
-.PHONY: run test build bench
+# What each goal needs on Debian 12. Each list adds to the one before it.
+RUN_PACKAGES = cmake make g++ python3-matplotlib
+TEST_PACKAGES = $(RUN_PACKAGES) libgtest-dev libbenchmark-dev python3-pytest python3-numpy \
+  libsleef-dev pybind11-dev python3-pybind11 python3-dev python3-distributed python3-dask \
+  python3-tqdm python3-selenium chromium chromium-driver
+BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 
+.PHONY: build run test install bench
+
+# The program alone. The first configure of a build tree leaves the tests out, so running
+# needs neither GoogleTest nor the test tools; make test turns them on.
 build:
-	cmake --preset release
-	cmake --build --preset release -j $(JOBS)
+	sh tools/ensure_packages.sh $(RUN_PACKAGES)
+	cmake --preset release $(if $(wildcard build/release/CMakeCache.txt),,-DBUILD_TESTING=OFF)
+	cmake --build --preset release -j $(JOBS) --target trivella
 
-# Runs the program on the shipped example and draws the section map when matplotlib is there.
+# Runs the program on the shipped example and draws its section map.
 run: build
 	cd example && ../build/release/trivella && echo
 	sh tools/plot_if_available.sh example
 
-test: build
+test:
+	sh tools/ensure_packages.sh $(TEST_PACKAGES)
+	cmake --preset release -DBUILD_TESTING=ON
+	cmake --build --preset release -j $(JOBS)
 	ctest --preset release -j $(JOBS)
+
+# Every install rule of the release build (the program in $(PREFIX)/bin).
+install: build
+	cmake --install build/release --prefix $(PREFIX)
 
 # Kernel figures from Google Benchmark, then whole-run ratios against the literal oracle.
 bench:
-	cmake --preset release -DTRIVELLA_BENCH=ON
+	sh tools/ensure_packages.sh $(BENCH_PACKAGES)
+	cmake --preset release -DBUILD_TESTING=ON -DTRIVELLA_BENCH=ON
 	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench
 	build/release/bench/kernel_bench
 	build/release/bench/whole_run_bench $(BENCH_ARGS)
