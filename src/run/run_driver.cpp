@@ -1,173 +1,186 @@
-// The run driver: owns every stream from opening to closing and reports each failure once.
+// The run driver: checks everything it can before it touches a file, then streams the points
+// of every condition to RESULT/lL.txt and reports each failure once.
 #include "run/run_driver.hpp"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <future>
 #include <string>
-#include <system_error>
-#include <thread>
-#include <utility>
+#include <vector>
 
-#include "dynamics/integration_state.hpp"
-#include "dynamics/model.hpp"
-#include "run/config_reader.hpp"
-#include "run/run_config.hpp"
+#include "run/console.hpp"
+#include "run/engine.hpp"
+#include "run/ini_text.hpp"
+#include "run/interrupts.hpp"
+#include "run/point_file.hpp"
 #include "run/run_files.hpp"
-#include "run/speculative_run.hpp"
-#include "section/section_map.hpp"
-#include "section/section_outcome.hpp"
+#include "run/run_info.hpp"
 
 namespace {
 
-int give_up(run_streams& f, const std::string& message) {
-  report(message);
-  std::string ignored;
-  close_streams(f, ignored);
+struct run_context {
+  const run_options& options;
+  const ini_contents& ini;
+  console& out;
+  point_file points;
+  std::FILE* condition_file = nullptr;
+  std::FILE* chaos = nullptr;
+  std::string failure;  // why an event stopped the run
+  long long points_of_condition = 0;
+};
+
+int give_up(console& out, const std::string& message) {
+  report(out, message);
   return 1;
 }
 
-// A condition block read ahead of its turn, with its run started on another core.
-struct pending_condition {
-  int number = 0;
-  bool read = false;
-  std::string error;  // why the block could not be read
-  condition_block block;
-  std::future<speculative_result> result;  // not valid: run the condition in its turn
-};
-
-struct condition_outcome {
-  bool ok = true;
-  std::string message;
-};
-
-condition_outcome failed(std::string message) { return {false, std::move(message)}; }
-
-// Reads blocks ahead, up to `window` of them, and starts each one's run from h_guess.
-void read_ahead(std::FILE* ini, const model_params& m, const run_config& config, double h_guess,
-                std::size_t window, int& next_block, std::deque<pending_condition>& ahead) {
-  while (next_block <= config.n_conditions && ahead.size() < window &&
-         (ahead.empty() || ahead.back().read)) {
-    pending_condition p;
-    p.number = next_block++;
-    p.read = read_condition(ini, p.number, p.block, p.error);
-    if (p.read && config.n_points > 0) {
-      // The run gets its own copies, and the thread is detached: after an error the driver
-      // returns at once instead of waiting for runs whose results nobody will take.
-      std::promise<speculative_result> promise;
-      std::future<speculative_result> result = promise.get_future();
-      try {
-        std::thread([promise = std::move(promise), m, config, y0 = p.block.y, h_guess]() mutable {
-          promise.set_value(run_speculatively(m, config, y0, h_guess));
-        }).detach();
-        p.result = std::move(result);
-      } catch (const std::system_error&) {
-        // No thread to be had: the condition runs in its turn instead.
-      }
-    }
-    ahead.push_back(std::move(p));
+run_request request_for(const run_options& options, const ini_contents& ini) {
+  run_request r;
+  r.m = model_for(options);
+  r.m.L = ini.L;
+  r.config = ini.config;
+  r.h0 = ini.h0;
+  r.method = options.method;
+  r.chaos = options.chaos;
+  r.threads = options.threads;
+  for (const condition_block& block : ini.blocks) {
+    r.y0.push_back(block.y);
   }
+  return r;
 }
 
-// Runs every condition in order, as if one after another: the console numbers, the condition
-// files, the point lines and h carried over are those of a sequential run. Conditions are
-// computed ahead on all cores and each result is taken over only once it is confirmed for the
-// step size the previous condition really left.
-condition_outcome run_conditions(run_streams& f, const model_params& m, const run_config& config,
-                                 integration_state& s) {
-  const std::size_t window = 2 * std::max(1U, std::thread::hardware_concurrency());
-  const double h_guess = s.h;
-  std::deque<pending_condition> ahead;
-  int next_block = 1;
-  for (int i = 1; i <= config.n_conditions; ++i) {
-    read_ahead(f.ini, m, config, h_guess, window, next_block, ahead);
-    std::printf("%4d", i);
-    std::fflush(stdout);
-    pending_condition p = std::move(ahead.front());
-    ahead.pop_front();
-    if (!p.read) {
-      return failed(p.error);
+run_events events_for(run_context& c) {
+  run_events e;
+  e.begin = [&c](int condition) {
+    print_condition(c.out, condition);
+    c.points_of_condition = 0;
+    const std::string& name = c.ini.blocks[static_cast<std::size_t>(condition - 1)].name_file;
+    c.condition_file = std::fopen(name.c_str(), "w");
+    if (c.condition_file == nullptr) {
+      c.failure = "condition " + std::to_string(condition) + ": " + cannot_create(name);
+      return false;
     }
-    const std::string where = "condition " + std::to_string(i) + ": ";
-    if (names_a_run_file(p.block.name_file)) {
-      return failed(where + "the condition file " + p.block.name_file +
-                    " is ini.txt or a result file; choose another name");
+    return true;
+  };
+  e.points = [&c](int /*condition*/, std::span<const section_point> points) {
+    c.points_of_condition += static_cast<long long>(points.size());
+    note_points(c.out, c.out.points_done + static_cast<long long>(points.size()));
+    if (!add_points(c.points, points)) {
+      c.failure = c.points.error;
+      return false;
     }
-    std::FILE* condition_file = std::fopen(p.block.name_file.c_str(), "w");
-    if (condition_file == nullptr) {
-      return failed(where + cannot_create(p.block.name_file));
+    return true;
+  };
+  e.end = [&c](int condition, const chaos_summary& chaos) {
+    std::fclose(c.condition_file);
+    c.condition_file = nullptr;
+    if (c.chaos != nullptr) {
+      const condition_block& block = c.ini.blocks[static_cast<std::size_t>(condition - 1)];
+      write_chaos_line(c.chaos, condition, block.y, chaos);
     }
-    s.y = p.block.y;
-    s.count = 0;
-    s.t = 0.0;
-    // h is not reset: each condition starts with the step size the previous one left.
-    section_outcome outcome;
-    bool taken_over = false;
-    if (p.result.valid()) {
-      const speculative_result early = p.result.get();
-      if (confirms(m, config, s.y, s.h, early)) {
-        std::fwrite(early.points.data(), 1, early.points.size(), f.points);
-        s = early.end;
-        outcome = early.outcome;
-        taken_over = true;
-      }
-    }
-    if (!taken_over) {
-      outcome = run_section_map(m, config, s, f.points);
-    }
-    std::fclose(condition_file);
     // Points of finished conditions reach the disk before anything later can fail.
-    if (std::fflush(f.points) != 0 || std::ferror(f.points) != 0) {
-      return failed(write_failed(points_path));
+    if (!flush_points(c.points)) {
+      c.failure = c.points.error;
+      return false;
     }
-    if (outcome.stop != section_stop::done) {
-      return failed(where + describe(outcome, config.eps));
-    }
+    return true;
+  };
+  e.poll = [&c] {
+    note_points(c.out, c.out.points_done);
+    return interrupt_signal() == 0;
+  };
+  return e;
+}
+
+// Writes what was computed and says where the run stopped.
+int after_stop(run_context& c, const run_outcome& outcome) {
+  if (c.condition_file != nullptr) {
+    std::fclose(c.condition_file);
   }
-  return {};
+  const bool written = close_point_file(c.points);
+  if (c.chaos != nullptr) {
+    std::fclose(c.chaos);
+  }
+  if (outcome.end == run_end::failed) {
+    return give_up(c.out, "condition " + std::to_string(outcome.condition) + ": " + outcome.message);
+  }
+  const int signal = interrupt_signal();
+  if (!c.failure.empty() || !written || signal == 0) {
+    return give_up(c.out, !c.failure.empty() ? c.failure : c.points.error);
+  }
+  report(c.out, std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
+                    " during condition " + std::to_string(outcome.condition) + " after " +
+                    std::to_string(c.points_of_condition) + " of its points; " +
+                    std::to_string(outcome.points) +
+                    " points in all are in RESULT/lL.txt, each line whole");
+  return 128 + signal;
 }
 
 }  // namespace
 
-int run_trivella() {
-  std::fputs("I'm program complex \"Trivella\".\n", stdout);
-  std::fputs("I'm working, please wait...\n", stdout);
-
-  run_streams f;
-  f.ini = std::fopen(ini_path, "r");
-  if (f.ini == nullptr) {
-    return give_up(f, std::string("cannot open ini.txt: ") + std::strerror(errno) +
-                          " (run trivella in a directory that holds ini.txt)");
+int run_trivella(const run_options& options) {
+  console out = open_console(options.quiet);
+  install_interrupt_handlers();
+  if (!options.dir.empty() && ::chdir(options.dir.c_str()) != 0) {
+    return give_up(out, "cannot enter " + options.dir + ": " + std::strerror(errno));
   }
-  run_config config;
-  integration_state s;
-  model_params m;
+  print_banner(out);
+
+  ini_contents ini;
   std::string error;
-  // The header is read and checked in full before any result file is truncated.
-  if (!read_config(f.ini, config, s, m, error)) {
-    return give_up(f, error);
+  const bool read = read_ini(ini_path, ini, error);
+  for (const std::string& warning : ini.warnings) {
+    report(out, "warning: " + warning);
   }
-  set_model_constants(m);
+  if (!read) {
+    return give_up(out, error);
+  }
+  std::vector<std::string> results{common_path, points_path, integration_path};
+  if (options.method == run_method::precise) {
+    results.emplace_back(run_info_path);
+  }
+  if (options.chaos) {
+    results.emplace_back(chaos_path);
+  }
+  const std::string problem = overwrite_problem(results, ini.blocks);
+  if (!problem.empty()) {
+    return give_up(out, problem);
+  }
 
-  for (auto [stream, path] : {std::pair{&f.common, common_path}, std::pair{&f.points, points_path},
-                              std::pair{&f.integration, integration_path}}) {
-    *stream = std::fopen(path, "w");
-    if (*stream == nullptr) {
-      return give_up(f, cannot_create(path));
-    }
+  run_context c{options, ini, out, {}, nullptr, nullptr, {}, 0};
+  c.points.digits = options.digits;
+  const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
+  // The lock is taken before anything is truncated: a second run changes nothing.
+  if (!open_point_file(c.points, points_path, dir_name, error) ||
+      !create_empty(common_path, error) || !create_empty(integration_path, error)) {
+    return give_up(out, error);
+  }
+  const run_request request = request_for(options, ini);
+  if (options.method == run_method::precise && !write_run_info(request, error)) {
+    return give_up(out, error);
+  }
+  if (options.chaos && !open_chaos_file(c.chaos, error)) {
+    return give_up(out, error);
   }
 
-  const condition_outcome done = run_conditions(f, m, config, s);
-  if (!done.ok) {
-    return give_up(f, done.message);
+  plan_progress(out, ini.config.n_conditions,
+                static_cast<long long>(ini.blocks.size()) * std::max(0, ini.config.n_points));
+  const run_outcome outcome = run_engine(request, events_for(c));
+  if (outcome.end != run_end::complete) {
+    return after_stop(c, outcome);
   }
-
-  if (!close_streams(f, error)) {
-    report(error);
-    return 1;
+  const bool chaos_written = c.chaos == nullptr || std::fclose(c.chaos) == 0;
+  if (!close_point_file(c.points) || !chaos_written) {
+    return give_up(out, c.points.error.empty() ? "writing ./RESULT/chaos.txt failed" : c.points.error);
   }
+  if (out.stdout_failed) {
+    report(out, "standard output was closed, so not every condition number was shown; the run "
+                "went on and every point is in RESULT/lL.txt");
+  }
+  print_summary(out, "RESULT/lL.txt");
   return 0;
 }

@@ -1,6 +1,8 @@
-// The order of a whole run: banner, header, result files, then every condition in turn.
+// The order of a whole run: banner, ini.txt, result files, then every condition in turn.
 #pragma once
 
-// Runs the program in the current directory, reading ini.txt and writing under RESULT.
-// Returns the exit status: 0 after a complete run, 1 after an error reported on stderr.
-int run_trivella();
+#include "run/command_line.hpp"
+
+// Runs the program as the options say, in their directory. Returns the exit status: 0 after a
+// complete run, 1 after an error reported on stderr, 128 + the signal after an interrupt.
+int run_trivella(const run_options& options);

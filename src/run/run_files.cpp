@@ -1,35 +1,50 @@
-// Closing the run's streams in order, and the messages about its files.
+// Checks and messages about the files of a run.
 #include "run/run_files.hpp"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
-void report(const std::string& message) {
-  std::fflush(stdout);
-  std::fprintf(stderr, "trivella: %s\n", message.c_str());
+namespace fs = std::filesystem;
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) {
+    return fs::equivalent(a, b, ec) && !ec;
+  }
+  const fs::path ca = fs::weakly_canonical(a, ec);
+  const fs::path cb = fs::weakly_canonical(b, ec);
+  return !ec && ca == cb;
 }
 
-bool close_streams(run_streams& f, std::string& error) {
-  if (f.ini != nullptr) {
-    std::fclose(f.ini);
-    f.ini = nullptr;
-  }
-  bool written = true;
-  for (auto [stream, path] : {std::pair{&f.common, common_path}, std::pair{&f.points, points_path},
-                              std::pair{&f.integration, integration_path}}) {
-    if (*stream == nullptr) {
-      continue;
+std::string overwrite_problem(const std::vector<std::string>& results,
+                              const std::vector<condition_block>& blocks) {
+  for (std::size_t i = 0; i < results.size(); ++i) {
+    if (same_file(results[i], ini_path)) {
+      return results[i] + " is ini.txt itself (a link?); the run would overwrite its own input";
     }
-    const bool failed = std::ferror(*stream) != 0;
-    if ((std::fclose(*stream) != 0 || failed) && written) {
-      error = write_failed(path);
-      written = false;
+    for (std::size_t j = 0; j < i; ++j) {
+      if (same_file(results[i], results[j])) {
+        return results[i] + " and " + results[j] + " are one file (a link?); remove the link";
+      }
     }
-    *stream = nullptr;
   }
-  return written;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const std::string& name = blocks[i].name_file;
+    if (same_file(name, ini_path)) {
+      return "ini.txt: condition " + std::to_string(i + 1) + ": the condition file " + name +
+             " is ini.txt itself; choose another name";
+    }
+    for (const std::string& result : results) {
+      if (same_file(name, result)) {
+        return "ini.txt: condition " + std::to_string(i + 1) + ": the condition file " + name +
+               " is the result file " + result + "; choose another name";
+      }
+    }
+  }
+  return {};
 }
 
 std::string cannot_create(const std::string& path) {
@@ -41,17 +56,12 @@ std::string cannot_create(const std::string& path) {
   return message;
 }
 
-std::string write_failed(const std::string& path) {
-  const int reason = errno;
-  return "writing " + path + " failed: " + std::strerror(reason);
-}
-
-bool names_a_run_file(const std::string& name) {
-  for (const char* path : {ini_path, common_path, points_path, integration_path}) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(name, path, ec) && !ec) {
-      return true;
-    }
+bool create_empty(const std::string& path, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) {
+    error = cannot_create(path);
+    return false;
   }
-  return false;
+  std::fclose(f);
+  return true;
 }

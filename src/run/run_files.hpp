@@ -1,33 +1,31 @@
-// The files of a run: their paths, the streams the driver holds, and the messages for them.
+// The files of a run: their paths, the checks that keep a run from destroying its own input,
+// and the messages about them.
 #pragma once
 
-#include <cstdio>
 #include <string>
+#include <vector>
+
+#include "run/config_reader.hpp"
 
 constexpr const char* ini_path = "ini.txt";
 constexpr const char* common_path = "./RESULT/common_res.txt";
 constexpr const char* points_path = "./RESULT/lL.txt";
 constexpr const char* integration_path = "./RESULT/integrir_res.txt";
+constexpr const char* run_info_path = "./RESULT/run_info.txt";
+constexpr const char* chaos_path = "./RESULT/chaos.txt";
 
-struct run_streams {
-  std::FILE* ini = nullptr;
-  std::FILE* common = nullptr;
-  std::FILE* points = nullptr;
-  std::FILE* integration = nullptr;
-};
+// True when paths a and b name one file: the same file where both exist (links included),
+// else the same path once normalised.
+bool same_file(const std::string& a, const std::string& b);
 
-// Writes "trivella: <message>" as one line on stderr, after what stdout holds.
-void report(const std::string& message);
-
-// Closes in the fixed order ini.txt, common, points, integration. Returns false, with the
-// reason in `error`, when a result file could not be written completely.
-bool close_streams(run_streams& f, std::string& error);
+// Why the run would overwrite ini.txt or write one result file over another: a result file
+// (among `results`) or a condition file that is ini.txt or another result file. Empty when
+// none does.
+std::string overwrite_problem(const std::vector<std::string>& results,
+                              const std::vector<condition_block>& blocks);
 
 // Why `path` could not be opened for writing, from errno, with the fix for a missing RESULT.
 std::string cannot_create(const std::string& path);
 
-// Why writing `path` failed, from errno.
-std::string write_failed(const std::string& path);
-
-// True when `name` is ini.txt or a result file: opening it for writing would destroy it.
-bool names_a_run_file(const std::string& name);
+// Creates `path` empty, or truncates it; false with `error` set.
+bool create_empty(const std::string& path, std::string& error);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "dynamics/rk4_step.hpp"
 #include "section/refine_crossing.hpp"
@@ -15,8 +16,15 @@ double angle_0_2pi(double phi) {
   return std::fmod(std::fmod(phi, two_pi) + two_pi, two_pi);
 }
 
-void write_point(std::FILE* points, const std::array<double, 2>& y, float L) {
-  std::fprintf(points, "%15.10f %15.10f\n", angle_0_2pi(y[0]), y[1] / static_cast<double>(L));
+section_point to_section_point(const std::array<double, 2>& y, float L) {
+  return {angle_0_2pi(y[0]), y[1] / static_cast<double>(L)};
+}
+
+void append_point_line(std::string& lines, const section_point& p, int digits) {
+  // Wide enough for any double in fixed notation with up to 17 decimals.
+  char line[2 * 330];
+  const int length = std::snprintf(line, sizeof line, "%15.*f %15.*f\n", digits, p[0], digits, p[1]);
+  lines.append(line, static_cast<std::size_t>(length));
 }
 
 namespace {
@@ -64,7 +72,7 @@ section_stop accept_step(trial_kernel& k, const run_config& config, integration_
 }
 
 section_outcome run_section_map(const model_params& m, const run_config& config,
-                                integration_state& s, std::FILE* points) {
+                                integration_state& s, point_list& points) {
   trial_kernel k = make_trial_kernel(m);
   const double margin = sign_margin(config.eps);
   std::uint64_t steps = 0;  // since the last point
@@ -98,7 +106,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
       // The step size in force at detection serves the next step, not the refined one.
       s.h = h_saved;
       // The point is the state at the start of the crossing step, not the refined end.
-      write_point(points, s.y, m.L);
+      points.push_back(to_section_point(s.y, m.L));
       steps = 0;
     }
     // After a crossing the refined end, on the section within eps, becomes current.

@@ -2,7 +2,8 @@
 #pragma once
 
 #include <array>
-#include <cstdio>
+#include <string>
+#include <vector>
 
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
@@ -19,16 +20,26 @@ bool is_crossing(double s_prev, double s_new);
 // phi reduced to [0, 2*pi).
 double angle_0_2pi(double phi);
 
-// Writes one point line "%15.10f %15.10f\n": the reduced angle and l / L.
-void write_point(std::FILE* points, const std::array<double, 2>& y, float L);
+// A point of the section map as it is written: phi reduced to [0, 2*pi), and l / L.
+using section_point = std::array<double, 2>;
+using point_list = std::vector<section_point>;
+
+// The point of state y: the reduced angle and l divided by the widened L.
+section_point to_section_point(const std::array<double, 2>& y, float L);
+
+// Decimals of a point line unless the user asks for others.
+constexpr int default_digits = 10;
+
+// Appends one point line "%15.10f %15.10f\n", with `digits` decimals instead of 10 if asked.
+void append_point_line(std::string& lines, const section_point& p, int digits = default_digits);
 
 // Takes one accepted step from (t, y): trials with h halved while the error estimate exceeds
 // tol, then doubled while it is at most tol / 8. Leaves the accepted trial in t_new, y_new and
 // its step size in h. Returns done, or why no step can be accepted.
 section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s);
 
-// Integrates from (t, y) with adaptive steps until count reaches n_points, writing one line
+// Integrates from (t, y) with adaptive steps until count reaches n_points, appending one point
 // per positive-to-negative crossing of the section to `points`. Leaves t, y and h as they
 // stand at the end. Stops early, with the reason, when the run could never finish.
 section_outcome run_section_map(const model_params& m, const run_config& config,
-                                integration_state& s, std::FILE* points);
+                                integration_state& s, point_list& points);

@@ -53,7 +53,7 @@ std::string run_program_loop(const random_case& c, integration_state& s) {
     s.y = {c.initial[2 * i], c.initial[2 * i + 1]};
     s.t = 0.0;
     s.count = 0;
-    const section_outcome o = run_section_map(m, config, s, out.file);
+    const section_outcome o = run_section_map(m, config, s, out.points);
     EXPECT_EQ(o.stop, section_stop::done) << describe(o, c.eps);
   }
   return out.text();

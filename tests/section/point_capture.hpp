@@ -1,24 +1,18 @@
-// An in-memory point file for tests of the section loop.
+// Points of the section loop collected in memory, and their lines as the point file holds them.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
-struct point_capture {
-  char* buffer = nullptr;
-  std::size_t size = 0;
-  std::FILE* file = open_memstream(&buffer, &size);
+#include "section/section_map.hpp"
 
-  point_capture() = default;
-  point_capture(const point_capture&) = delete;
-  point_capture& operator=(const point_capture&) = delete;
-  ~point_capture() {
-    std::fclose(file);
-    std::free(buffer);
-  }
-  std::string text() {
-    std::fflush(file);
-    return {buffer, size};
+struct point_capture {
+  point_list points;
+
+  std::string text() const {
+    std::string lines;
+    for (const section_point& p : points) {
+      append_point_line(lines, p);
+    }
+    return lines;
   }
 };

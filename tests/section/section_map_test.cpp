@@ -16,9 +16,9 @@
 namespace {
 
 std::string point_line(double phi, double l, float L) {
-  point_capture out;
-  write_point(out.file, {phi, l}, L);
-  return out.text();
+  std::string line;
+  append_point_line(line, to_section_point({phi, l}, L));
+  return line;
 }
 
 TEST(PointLine, ReducesTheAngleIntoZeroToTwoPi) {
@@ -70,7 +70,7 @@ condition_run run_condition(float L, double h, double tol, double eps, int n_poi
   r.s.h = h;
   r.s.y = {phi, l};
   point_capture out;
-  r.outcome = run_section_map(m, config, r.s, out.file);
+  r.outcome = run_section_map(m, config, r.s, out.points);
   r.points = out.text();
   return r;
 }

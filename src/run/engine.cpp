@@ -1,0 +1,185 @@
+// The engine: conditions computed ahead on every core, delivered strictly in order.
+#include "run/engine.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <deque>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+#include "run/condition_job.hpp"
+#include "run/speculative_run.hpp"
+
+namespace {
+
+constexpr auto poll_interval = std::chrono::milliseconds(50);
+
+template <typename... Args>
+bool call(const std::function<bool(Args...)>& f, std::type_identity_t<Args>... args) {
+  return !f || f(args...);
+}
+
+void cancel(condition_job& job) {
+  job.channel->cancel = true;
+  const std::lock_guard lock(job.channel->mutex);
+  job.channel->changed.notify_all();
+}
+
+struct engine_state {
+  const run_request& r;
+  const run_events& e;
+  std::deque<condition_job> ahead;  // started, in condition order
+  int next = 0;                     // the next condition to start
+  int window = 1;                   // conditions in flight at most
+  run_outcome outcome;
+};
+
+// Starts conditions ahead of their turn from h0 until the window is full. A machine that
+// refuses another thread leaves the rest to be started in turn.
+void fill_window(engine_state& st) {
+  const int n = static_cast<int>(st.r.y0.size());
+  while (st.next < n && static_cast<int>(st.ahead.size()) < st.window) {
+    try {
+      st.ahead.push_back(start_job(st.r, st.next, 1, st.r.h0, false));
+    } catch (const std::system_error&) {
+      return;
+    }
+    ++st.next;
+  }
+}
+
+// Waits until the job's first accepted step is known; false when the run is stopped meanwhile.
+bool wait_first_step(engine_state& st, job_channel& ch) {
+  for (;;) {
+    {
+      std::unique_lock lock(ch.mutex);
+      if (ch.changed.wait_for(lock, poll_interval, [&] { return ch.first_known; })) {
+        return true;
+      }
+    }
+    if (!call(st.e.poll)) {
+      return false;
+    }
+  }
+}
+
+// Makes the job of the condition in turn one whose result holds for the real step size `h`:
+// a job computed ahead is kept when its first accepted step is the one `h` gives.
+bool confirm_or_restart(engine_state& st, int index, double h) {
+  condition_job& job = st.ahead.front();
+  if (!job.confirmed) {
+    if (!wait_first_step(st, *job.channel)) {
+      return false;
+    }
+    double first_h = 0.0;
+    const bool accepted = first_accepted_step(st.r.m, st.r.config,
+                                              st.r.y0[static_cast<std::size_t>(index)], h, first_h);
+    const job_channel& ch = *job.channel;
+    if (!accepted || !ch.first_accepted || first_h != ch.first_h) {
+      cancel(job);
+      job = start_job(st.r, index, 1, h, true);
+    }
+  }
+  const std::lock_guard lock(job.channel->mutex);
+  job.channel->in_turn = true;
+  job.channel->changed.notify_all();
+  return true;
+}
+
+// Delivers the points of condition `index` as they come, until it is finished.
+bool drain(engine_state& st, condition_job& job, int index) {
+  job_channel& ch = *job.channel;
+  const auto slot = static_cast<std::size_t>(index - job.first);
+  point_list taken;
+  for (;;) {
+    bool finished = false;
+    {
+      std::unique_lock lock(ch.mutex);
+      ch.changed.wait_for(lock, poll_interval, [&] {
+        return !ch.points[slot].empty() || ch.finished > static_cast<int>(slot);
+      });
+      taken.swap(ch.points[slot]);
+      finished = ch.finished > static_cast<int>(slot);
+      ch.changed.notify_all();
+    }
+    if (!taken.empty()) {
+      st.outcome.points += static_cast<long long>(taken.size());
+      if (!call(st.e.points, index + 1, taken)) {
+        return false;
+      }
+      taken.clear();
+    }
+    if (!call(st.e.poll)) {
+      return false;
+    }
+    if (finished) {
+      return true;
+    }
+  }
+}
+
+run_outcome stop_all(engine_state& st, run_end end, int index) {
+  for (condition_job& job : st.ahead) {
+    cancel(job);
+  }
+  st.outcome.end = end;
+  st.outcome.condition = index + 1;
+  return st.outcome;
+}
+
+}  // namespace
+
+int thread_count(int threads) {
+  return threads > 0 ? threads : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+}
+
+run_outcome run_engine(const run_request& r, const run_events& e) {
+  engine_state st{r, e, {}, 0, thread_count(r.threads), {}};
+  const int n = static_cast<int>(r.y0.size());
+  double h = r.h0;
+  for (int i = 0; i < n; ++i) {
+    if (!call(e.begin, i + 1)) {
+      return stop_all(st, run_end::stopped, i);
+    }
+    // Without points to collect a condition changes nothing, not even h.
+    if (r.config.n_points <= 0) {
+      if (!call(e.end, i + 1, chaos_summary{})) {
+        return stop_all(st, run_end::stopped, i);
+      }
+      continue;
+    }
+    if (st.next == i) {
+      try {
+        st.ahead.push_back(start_job(r, i, 1, h, true));
+      } catch (const std::system_error& error) {
+        st.outcome.message = std::string("cannot start a thread: ") + error.what();
+        return stop_all(st, run_end::failed, i);
+      }
+      ++st.next;
+    }
+    fill_window(st);
+    if (!confirm_or_restart(st, i, h) || !drain(st, st.ahead.front(), i)) {
+      return stop_all(st, run_end::stopped, i);
+    }
+    job_channel& ch = *st.ahead.front().channel;
+    std::string failure;
+    chaos_summary chaos;
+    {
+      const std::lock_guard lock(ch.mutex);
+      failure = ch.failure;
+      // h is not reset: each condition starts with the step size the previous one left.
+      h = ch.end_h;
+    }
+    if (!failure.empty()) {
+      st.outcome.message = failure;
+      return stop_all(st, run_end::failed, i);
+    }
+    st.ahead.pop_front();
+    if (!call(e.end, i + 1, chaos)) {
+      return stop_all(st, run_end::stopped, i);
+    }
+  }
+  return st.outcome;
+}

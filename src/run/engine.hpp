@@ -1,0 +1,53 @@
+// The engine's public face: the program, the Python module and the explorer's server run
+// their conditions through run_engine and receive the points in condition order.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "chaos/chaos_summary.hpp"
+#include "dynamics/model.hpp"
+#include "run/run_config.hpp"
+#include "section/section_map.hpp"
+
+enum class run_method { classic, precise };
+
+struct run_request {
+  model_params m;     // the model's constants and L
+  run_config config;  // n_points, tol, eps (n_conditions is the size of y0 here)
+  double h0 = 0.0;    // classic: the first condition's step size; precise: its sign is the
+                      // direction of time
+  run_method method = run_method::classic;
+  bool chaos = false;                     // precise only: tangent equations and indicators
+  int threads = 0;                        // conditions computed at once; 0: every core
+  std::vector<std::array<double, 2>> y0;  // initial (phi, l) of each condition
+};
+
+// Called on the thread that called run_engine, in condition order (conditions count from 1).
+// Any of them may be empty; one that returns false stops the run at once.
+struct run_events {
+  std::function<bool(int condition)> begin;  // before the condition's first point
+  std::function<bool(int condition, std::span<const section_point> points)> points;
+  std::function<bool(int condition, const chaos_summary& chaos)> end;  // after its last point
+  std::function<bool()> poll;  // at least every 100 ms while the engine waits
+};
+
+enum class run_end { complete, failed, stopped };
+
+struct run_outcome {
+  run_end end = run_end::complete;
+  int condition = 0;     // the condition in turn when the run failed or stopped
+  long long points = 0;  // points delivered in all
+  std::string message;   // why the condition failed
+};
+
+// Computes every condition of `r`, several at once, and delivers each one's points in order
+// as they are confirmed. The classic method gives exactly the points of one condition after
+// another with the step size carried over; work ahead of its turn is bounded in memory.
+run_outcome run_engine(const run_request& r, const run_events& e);
+
+// The number of conditions computed at once for `threads` (0: every core).
+int thread_count(int threads);

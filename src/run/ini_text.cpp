@@ -1,0 +1,88 @@
+// Reading ini.txt whole and parsing it with the token reader, every used block up front.
+#include "run/ini_text.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "dynamics/integration_state.hpp"
+#include "dynamics/model.hpp"
+
+namespace {
+
+struct file_closer {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using file_handle = std::unique_ptr<std::FILE, file_closer>;
+
+bool slurp(const char* path, std::string& text, std::string& error) {
+  const file_handle in(std::fopen(path, "r"));
+  if (!in) {
+    error = std::string("cannot open ") + path + ": " + std::strerror(errno) +
+            " (run trivella in a directory that holds ini.txt, or name one: trivella DIR)";
+    return false;
+  }
+  // One byte more than allowed tells a file at the limit from a larger one; /dev/zero and
+  // other endless files stop there too.
+  text.resize(max_ini_size + 1);
+  const std::size_t got = std::fread(text.data(), 1, text.size(), in.get());
+  if (std::ferror(in.get()) != 0) {
+    error = std::string("cannot read ") + path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (got > max_ini_size) {
+    error = std::string(path) + " is larger than " + std::to_string(max_ini_size >> 20) +
+            " MiB; it is not a configuration file of this program";
+    return false;
+  }
+  text.resize(got);
+  return true;
+}
+
+std::size_t count_tokens(std::FILE* in) {
+  std::size_t tokens = 0;
+  bool in_token = false;
+  for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
+    const bool blank = c == ' ' || (c >= '\t' && c <= '\r');
+    if (!blank && !in_token) {
+      ++tokens;
+    }
+    in_token = !blank;
+  }
+  return tokens;
+}
+
+}  // namespace
+
+bool read_ini(const char* path, ini_contents& ini, std::string& error) {
+  std::string text;
+  if (!slurp(path, text, error)) {
+    return false;
+  }
+  // A trailing blank changes no token and gives the memory stream at least one byte.
+  std::string parsed = text + "\n";
+  const file_handle in(fmemopen(parsed.data(), parsed.size(), "r"));
+  if (!in) {
+    error = std::string("cannot read ") + path + ": " + std::strerror(errno);
+    return false;
+  }
+  integration_state s;
+  model_params m;
+  if (!read_config(in.get(), ini.config, s, m, error)) {
+    ini.warnings = ini_warnings(text, ini, false, 0);
+    return false;
+  }
+  ini.h0 = s.h;
+  ini.L = m.L;
+  for (int i = 1; i <= ini.config.n_conditions; ++i) {
+    condition_block block;
+    if (!read_condition(in.get(), i, block, error)) {
+      ini.warnings = ini_warnings(text, ini, true, 0);
+      return false;
+    }
+    ini.blocks.push_back(std::move(block));
+  }
+  ini.warnings = ini_warnings(text, ini, true, count_tokens(in.get()));
+  return true;
+}

@@ -1,0 +1,39 @@
+// Writers of RESULT/run_info.txt and RESULT/chaos.txt.
+#include "run/run_info.hpp"
+
+#include "run/run_files.hpp"
+
+bool write_run_info(const run_request& r, std::string& error) {
+  std::FILE* f = std::fopen(run_info_path, "w");
+  if (f == nullptr) {
+    error = cannot_create(run_info_path);
+    return false;
+  }
+  const auto wide = [](float x) { return static_cast<double>(x); };
+  std::fprintf(f, "method precise\ntol %.9g\ndirection %s\nL %.9g\n", r.config.tol,
+               0.0 < r.h0 ? "forward" : "backward", wide(r.m.L));
+  std::fprintf(f, "a %.9g\nb %.9g\nc %.9g\nd %.9g\ne %.9g\nomega %.9g\n", wide(r.m.p_a),
+               wide(r.m.p_b), wide(r.m.p_c), wide(r.m.p_d), wide(r.m.p_e), wide(r.m.omega));
+  std::fprintf(f, "chaos %s\n", r.chaos ? "yes" : "no");
+  if (std::fclose(f) != 0) {
+    error = std::string("writing ") + run_info_path + " failed";
+    return false;
+  }
+  return true;
+}
+
+bool open_chaos_file(std::FILE*& chaos, std::string& error) {
+  chaos = std::fopen(chaos_path, "w");
+  if (chaos == nullptr) {
+    error = cannot_create(chaos_path);
+    return false;
+  }
+  std::fputs("# condition phi0 l0 megno lyapunov verdict\n", chaos);
+  return true;
+}
+
+void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 2>& y0,
+                      const chaos_summary& summary) {
+  std::fprintf(chaos, "%d %.9g %.9g %.6g %.6g %s\n", condition, y0[0], y0[1], summary.megno,
+               summary.lyapunov, summary.chaotic ? "chaotic" : "regular");
+}
