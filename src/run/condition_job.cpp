@@ -35,9 +35,8 @@ bool hand_over(job_channel& ch, std::size_t index, point_list& batch) {
   held.insert(held.end(), batch.begin(), batch.end());
   batch.clear();
   ch.changed.notify_all();
-  ch.changed.wait(lock, [&] {
-    return ch.in_turn || held_points(ch) < job_point_cap || ch.cancel.load();
-  });
+  ch.changed.wait(
+      lock, [&] { return ch.in_turn || held_points(ch) < job_point_cap || ch.cancel.load(); });
   return !ch.cancel.load();
 }
 
@@ -154,8 +153,7 @@ void run_job(const run_request& r, double h_start, job_channel& ch) {
 
 }  // namespace
 
-condition_job start_job(const run_request& r, int first, int count, double h_start,
-                        bool in_turn) {
+condition_job start_job(const run_request& r, int first, int count, double h_start, bool in_turn) {
   condition_job job;
   job.first = first;
   job.count = count;

@@ -19,7 +19,7 @@ constexpr std::size_t job_point_cap = std::size_t{1} << 16;
 
 // What one condition of a job has produced.
 struct condition_slot {
-  point_list points;     // produced, not yet taken
+  point_list points;      // produced, not yet taken
   bool finished = false;  // every point produced, or the condition stopped early
   std::string failure;    // why it stopped early, if it did
   chaos_summary chaos;
@@ -39,8 +39,8 @@ struct job_channel {
 };
 
 struct condition_job {
-  int first = 0;  // index of its first condition in the request
-  int count = 0;  // conditions it computes
+  int first = 0;           // index of its first condition in the request
+  int count = 0;           // conditions it computes
   bool confirmed = false;  // classic: started from the real step size, nothing to confirm
   std::shared_ptr<job_channel> channel;
 };

@@ -158,7 +158,8 @@ bool start_in_turn(engine_state& st, int index, double h) {
 }  // namespace
 
 int thread_count(int threads) {
-  return threads > 0 ? threads : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+  return threads > 0 ? threads
+                     : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 run_outcome run_engine(const run_request& r, const run_events& e) {
