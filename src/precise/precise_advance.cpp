@@ -1,0 +1,29 @@
+// Start, scalar advance and point of the precise method.
+#include "precise/precise_advance.hpp"
+
+#include "precise/compensated.hpp"
+#include "precise/taylor_step.hpp"
+
+precise_state precise_start(const model_params& /*m*/, const precise_config& c,
+                            const std::array<double, 2>& y0) {
+  precise_state s;
+  s.phi = y0[0];
+  reduce_angle(s.phi, s.phi_lo);
+  s.l = y0[1];
+  if (c.tangent) {
+    s.tangent = {1.0, 0.0};
+  }
+  return s;
+}
+
+precise_stop precise_advance(const model_params& m, const precise_config& c, precise_state& s) {
+  const series_constants k = make_series_constants(m, c);
+  precise_state* lane[1] = {&s};
+  precise_stop stop[1] = {precise_stop::done};
+  advance_to_section<1>(k, c.direction, lane_isa::baseline, lane, stop);
+  return stop[0];
+}
+
+std::array<double, 2> precise_point(const precise_state& s, float L) {
+  return {s.phi, s.l / static_cast<double>(L)};
+}

@@ -1,0 +1,18 @@
+// The precise method for several conditions at once, in SIMD lanes.
+#pragma once
+
+#include <span>
+
+#include "dynamics/model.hpp"
+#include "precise/precise_state.hpp"
+#include "precise/taylor_series.hpp"
+
+// Advances every lane to its own next section point, as precise_advance would, bit for bit,
+// and writes each lane's stop to stops (same size as lanes).
+void precise_advance_lanes(const model_params& m, const precise_config& c,
+                           std::span<precise_state> lanes, std::span<precise_stop> stops);
+
+// The same with the kernel compiled for isa, which the processor must support; for tests and
+// benchmarks that compare instruction sets.
+void precise_advance_lanes_on(lane_isa isa, const model_params& m, const precise_config& c,
+                              std::span<precise_state> lanes, std::span<precise_stop> stops);

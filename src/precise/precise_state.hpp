@@ -1,0 +1,40 @@
+// Records of the precise method: its settings, the state of one condition, why a run stops.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+struct precise_config {
+  // Error budget of 100 section points: every step keeps its estimated truncation error (the
+  // larger of the last two Taylor terms of phi and of l) at most tol |h| / (100 * 4 pi/|omega|).
+  double tol = 0.0;
+  int direction = 1;     // +1: points at t_k = (4k+2)pi/omega; -1: at t_k = -4(k+1)pi/omega
+  bool tangent = false;  // also integrate the tangent vector (dphi, dl)
+};
+
+// One condition between two calls of precise_advance: the state at the last section point
+// reached (or at t = 0), with phi and l each held as a value plus a compensation term.
+struct precise_state {
+  double phi = 0.0;  // in [0, 2*pi_hi): phi + phi_lo is the angle modulo 2*pi
+  double phi_lo = 0.0;
+  double l = 0.0;
+  double l_lo = 0.0;
+  std::array<double, 2> tangent{};  // (dphi, dl); may be rescaled freely between calls
+  std::int64_t k = 0;               // index of the next section point
+  double tau = 0.0;                 // time since the last section point; nonzero only after a stop
+  double h = 0.0;                   // last step size the tolerance allowed
+  std::int64_t steps = 0;           // steps taken since precise_start
+};
+
+enum class precise_stop {
+  done,              // the next section point was reached
+  state_not_finite,  // a step would make phi, l or the tangent infinite or NaN
+  step_collapsed,    // the tolerance allows a step shorter than min_precise_step
+  step_budget,       // max_precise_steps steps without reaching the section point
+};
+
+// Steps shorter than this cannot reach a section point in reasonable time.
+constexpr double min_precise_step = 1e-10;
+
+// Steps allowed between two section points; a sane run needs a few dozen.
+constexpr std::int64_t max_precise_steps = std::int64_t{1} << 26;

@@ -1,0 +1,62 @@
+// Taylor coefficients of the orbit and of its tangent vector by automatic differentiation,
+// for W conditions at once (one lane each).
+#pragma once
+
+#include "dynamics/model.hpp"
+#include "precise/precise_state.hpp"
+
+// Highest order the method uses; the order for a tol is series_order(tol).
+constexpr int max_order = 30;
+
+// With theta = 2 phi the right-hand side reads
+//   phi' = (alpha + beta cos theta) l + forcing sin(omega tau),  l' = beta sin theta (l^2 - L^2),
+// alpha = 1/a - 1/(2(b+c)) - 1/(2(b+d)), beta = v/2, v = 1/(b+d) - 1/(b+c).
+struct series_constants {
+  double alpha = 0.0;
+  double beta = 0.0;
+  double v = 0.0;
+  double forcing = 0.0;  // (e / a) / omega
+  double omega = 0.0;
+  double LL = 0.0;        // L * L
+  int order = 0;          // Taylor order p
+  double tol_rate = 0.0;  // bound on the estimated truncation error per unit time
+  bool tangent = false;
+  double inv[max_order + 1] = {};  // inv[k] = 1 / k for k >= 1
+};
+
+// tol is the error budget of this many section points: each step of size h keeps its
+// estimated truncation error at most tol_rate |h|, tol_rate = tol / (budget_points 4 pi/|omega|).
+constexpr double budget_points = 100.0;
+
+// Order p for an error rate: about -ln(tol_rate) / 2, which balances p^2 work per step
+// against the step length rho tol_rate^(1/p); clamped to [8, max_order].
+int series_order(double tol_rate);
+
+series_constants make_series_constants(const model_params& m, const precise_config& c);
+
+// Coefficients x[n][lane] of x(tau0 + h) = sum_n x[n] h^n for phi (from n = 1), l and, with the
+// tangent, dphi (u) and dl (w). The caller fills the order-0 inputs.
+template <int W>
+struct series_block {
+  double sin_theta[W] = {};  // sin 2phi at tau0
+  double cos_theta[W] = {};
+  double sin_wt[W] = {};  // sin(omega tau0)
+  double cos_wt[W] = {};
+  double phi[max_order + 1][W] = {};
+  double l[max_order + 1][W] = {};
+  double u[max_order + 1][W] = {};
+  double w[max_order + 1][W] = {};
+};
+
+// Number of conditions one SIMD block advances together.
+constexpr int block_lanes = 8;
+
+// Instruction sets the block kernel is compiled for; each gives the same bits.
+enum class lane_isa { baseline, avx2, avx512 };
+
+// The widest instruction set this processor and its operating system support.
+lane_isa best_lane_isa();
+
+// Fills orders 1..p of every lane from the order-0 inputs (l[0], u[0], w[0], the sines).
+void taylor_coefficients(const series_constants& c, series_block<1>& b);
+void taylor_coefficients(const series_constants& c, series_block<block_lanes>& b, lane_isa isa);
