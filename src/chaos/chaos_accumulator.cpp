@@ -1,0 +1,32 @@
+// Running sums of MEGNO and of the Lyapunov exponent over the section points of one orbit.
+#include "chaos/chaos_accumulator.hpp"
+
+#include <cmath>
+
+void chaos_record_point(chaos_accumulator& a, precise_state& s) {
+  // hypot: no overflow or underflow in the squares, whatever one period did to the norm.
+  const double norm = std::hypot(s.tangent[0], s.tangent[1]);
+  if (a.started) {
+    ++a.n;
+    const double ln_r = std::log(norm);
+    a.sum_ln += ln_r;
+    a.sum_k_ln += static_cast<double>(a.n) * ln_r;
+    a.sum_y += 2.0 * a.sum_k_ln / static_cast<double>(a.n);
+  }
+  a.started = true;
+  s.tangent[0] /= norm;
+  s.tangent[1] /= norm;
+}
+
+chaos_summary chaos_finish(const chaos_accumulator& a, double period) {
+  chaos_summary r;
+  if (a.n < 1) {
+    return r;
+  }
+  const double n = static_cast<double>(a.n);
+  r.computed = true;
+  r.megno = a.sum_y / n;
+  r.lyapunov = a.sum_ln / (n * period);
+  r.chaotic = chaos_threshold < r.megno;
+  return r;
+}

@@ -1,0 +1,29 @@
+// MEGNO and the finite-time maximal Lyapunov exponent of the stroboscopic map, built from the
+// tangent vector that the precise method carries from one section point to the next.
+#pragma once
+
+#include <cstdint>
+
+#include "chaos/chaos_summary.hpp"
+#include "precise/precise_state.hpp"
+
+// The verdict: chaotic when the mean MEGNO over the run exceeds this.
+constexpr double chaos_threshold = 4.0;
+
+// Sums over the map's periods k = 1..n, with r_k = |tangent at point k| / |tangent at point
+// k - 1|: the first point recorded is the reference (k = 0) and adds no period.
+struct chaos_accumulator {
+  bool started = false;   // the reference point has been recorded
+  std::int64_t n = 0;     // periods recorded after it
+  double sum_ln = 0.0;    // sum of ln r_k
+  double sum_k_ln = 0.0;  // sum of k ln r_k
+  double sum_y = 0.0;     // sum of Y_k = (2 / k) * (sum of j ln r_j, j <= k)
+};
+
+// Accumulates the tangent of the section point just reached in `s`, then rescales s.tangent
+// to unit length, so the next period starts from norm 1 and nothing overflows.
+void chaos_record_point(chaos_accumulator& a, precise_state& s);
+
+// The mean MEGNO <Y>_n, lambda = sum ln r_k / (n * period), and the verdict (chaos_threshold).
+// With fewer than two points recorded there is no period: `computed` stays false.
+chaos_summary chaos_finish(const chaos_accumulator& a, double period);
