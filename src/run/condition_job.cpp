@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "chaos/chaos_accumulator.hpp"
 #include "dynamics/integration_state.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
@@ -94,10 +95,12 @@ precise_config precise_config_for(const run_request& r) {
   return c;
 }
 
-// A lane of a precise job: one condition, its state and its points not yet handed over.
+// A lane of a precise job: one condition, its state, its indicator and its points not yet
+// handed over.
 struct precise_lane {
   std::size_t slot = 0;
   precise_state state;
+  chaos_accumulator chaos;
   point_list batch;
 };
 
@@ -105,6 +108,8 @@ struct precise_lane {
 // one section point at a time, in SIMD lanes; a lane that stops leaves the others going.
 void run_precise(const run_request& r, job_channel& ch) {
   const precise_config c = precise_config_for(r);
+  // The map's period: two periods of the forcing.
+  const double period = 4.0 * 3.141592653589793 / static_cast<double>(r.m.omega);
   std::vector<precise_lane> lanes(r.y0.size());
   for (std::size_t i = 0; i < lanes.size(); ++i) {
     lanes[i].slot = i;
@@ -126,6 +131,9 @@ void run_precise(const run_request& r, job_channel& ch) {
       const bool stopped = stops[i] != precise_stop::done;
       if (!stopped) {
         lane.batch.push_back(precise_point(lane.state, r.m.L));
+        if (c.tangent) {
+          chaos_record_point(lane.chaos, lane.state);
+        }
       }
       const bool last = stopped || k + 1 == r.config.n_points;
       if ((last || lane.batch.size() >= precise_batch) && !hand_over(ch, lane.slot, lane.batch)) {
@@ -134,7 +142,7 @@ void run_precise(const run_request& r, job_channel& ch) {
       if (stopped) {
         finish(ch, lane.slot, describe_precise_stop(stops[i], lane.state));
       } else if (last) {
-        finish(ch, lane.slot, "");
+        finish(ch, lane.slot, "", c.tangent ? chaos_finish(lane.chaos, period) : chaos_summary{});
       } else {
         going.push_back(std::move(lane));
       }
