@@ -66,3 +66,10 @@ def test_a_killed_worker_changes_nothing(client, tmp_path):
         client.unregister_worker_plugin("kill-once")
     assert before - set(client.scheduler_info()["workers"])  # one of them is gone
     assert np.array_equal(points, trivella.section_map(PHI0, L0, 20, **SETTINGS))
+
+
+def test_precise_sweep_equals_local(client):
+    local = trivella.section_map(PHI0, L0, 20, method="precise", **SETTINGS)
+    swept = trivella.dask.section_map(client, PHI0, L0, 20, method="precise", chunk=3,
+                                      **SETTINGS)
+    assert np.array_equal(swept, local)

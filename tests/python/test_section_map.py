@@ -96,3 +96,18 @@ def test_bad_arguments_are_named(change, error, name):
     with pytest.raises(error, match=name):
         trivella.section_map(kwargs.pop("phi0"), kwargs.pop("l0"), kwargs.pop("n_points"),
                              **kwargs)
+
+
+def test_chaos_indicators_are_the_programs(program_run):
+    conditions = [(0.0, 0.3), (1.57, 0.1), (3.3, 4.6)]
+    done, work = program_run(ini_text(conditions, 60, 0.1, 1e-9, 1e-6, 5.0), "--precise",
+                             "--chaos")
+    assert done.returncode == 0, done.stderr
+    phi0, l0 = zip(*conditions)
+    _, indicators = trivella.section_map(phi0, l0, 60, L=5.0, h0=0.1, tol=1e-9, eps=1e-6,
+                                         method="precise", chaos=True)
+    rows = [line.split() for line in (work / "RESULT/chaos.txt").read_text().splitlines()[1:]]
+    assert [r[-1] == "chaotic" for r in rows] == list(indicators["chaotic"])
+    for row, megno, lyapunov in zip(rows, indicators["megno"], indicators["lyapunov"]):
+        assert float(row[3]) == pytest.approx(megno, rel=1e-5)
+        assert float(row[4]) == pytest.approx(lyapunov, rel=1e-5)
