@@ -1,5 +1,5 @@
 // Workers of the engine: each computes its conditions point by point and hands the points over
-// through its channel, waiting whenever it holds job_point_cap points before its turn.
+// through its channel, waiting whenever it holds job_point_cap points not yet taken.
 #include "run/condition_job.hpp"
 
 #include <thread>
@@ -23,7 +23,8 @@ bool hand_over(job_channel& ch, std::size_t index, point_list& batch) {
     for (const point_list& p : ch.points) {
       now += p.size();
     }
-    return ch.in_turn || now < job_point_cap || ch.cancel.load();
+    // Also in turn: a slow point file must not let the points pile up.
+    return now < job_point_cap || ch.cancel.load();
   });
   return !ch.cancel.load();
 }
@@ -80,8 +81,7 @@ void run_job(const run_request& r, double h_start, job_channel& ch) {
 
 }  // namespace
 
-condition_job start_job(const run_request& r, int first, int count, double h_start,
-                        bool in_turn) {
+condition_job start_job(const run_request& r, int first, int count, double h_start, bool in_turn) {
   condition_job job;
   job.first = first;
   job.count = count;
@@ -89,7 +89,6 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.confirmed = in_turn;
   job.channel = std::make_shared<job_channel>();
   job.channel->points.resize(static_cast<std::size_t>(count));
-  job.channel->in_turn = in_turn;
   // The worker owns copies of everything it reads: after a stop the engine returns at once
   // instead of waiting for the point the worker is computing.
   run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}};

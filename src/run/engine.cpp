@@ -82,9 +82,6 @@ bool confirm_or_restart(engine_state& st, int index, double h) {
       job = start_job(st.r, index, 1, h, true);
     }
   }
-  const std::lock_guard lock(job.channel->mutex);
-  job.channel->in_turn = true;
-  job.channel->changed.notify_all();
   return true;
 }
 
@@ -132,7 +129,8 @@ run_outcome stop_all(engine_state& st, run_end end, int index) {
 }  // namespace
 
 int thread_count(int threads) {
-  return threads > 0 ? threads : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+  return threads > 0 ? threads
+                     : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 run_outcome run_engine(const run_request& r, const run_events& e) {
