@@ -7,6 +7,7 @@
 
 #include "dynamics/integration_state.hpp"
 #include "run/speculative_run.hpp"
+#include "run/stop_cause.hpp"
 #include "section/section_outcome.hpp"
 
 namespace {
@@ -69,7 +70,8 @@ void run_classic(const run_request& r, int index, double h_start, job_channel& c
     const std::lock_guard lock(ch.mutex);
     ch.end_h = s.h;
   }
-  finish_condition(ch, outcome.stop == section_stop::done ? "" : describe(outcome, r.config.eps));
+  finish_condition(ch,
+                   outcome.stop == section_stop::done ? "" : describe_stop(outcome, r, y0, s.y));
 }
 
 // `r` holds only the job's own initial states.

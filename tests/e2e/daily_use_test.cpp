@@ -422,4 +422,30 @@ TEST(DailyUse, WarningsChangeNoByteOfTheFiles) {
   EXPECT_EQ(dir.read("RESULT/lL.txt"), earlier);
 }
 
+// catches: every collapsed step size blamed on a tol too small
+TEST(DailyUse, CollapsedStepSizeNamesTheRealCause) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {ini(1, 5, "0.1 1e6 1e-6") + "start start 1 0.3 0.9 c.txt\n",
+       "tol = 1e+06 is far too large for an error bound: steps it let through carried l from 0.9 "
+       "to "},
+      {ini(1, 5, "0.1 1e-9 1e-6", "1e30") + blocks(1),
+       "l0 or L too large: at l = 0.8 with L = 1e+30 the solution changes on a time scale of "
+       "about "},
+      {ini(1, 5, "0.1 1e-9 1e-6") + "start start 1 0.3 3e38 c.txt\n",
+       "l0 or L too large: at l = 3e+38 with L = 1 "},
+      {ini(1, 5, "0.1 1e-40 1e-6") + blocks(1),
+       "tol = 1e-40 is too small: rounding errors alone exceed it\n"},
+  };
+  for (const auto& [text, cause] : cases) {
+    run_dir dir;
+    dir.write("ini.txt", text);
+    const program_result r = dir.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("trivella: condition 1: the step size fell to ", 0), 0U) << r.err;
+    EXPECT_NE(r.err.find(", below the smallest usable step 1e-10; " + cause), std::string::npos)
+        << r.err;
+    EXPECT_EQ(line_count(r.err), 1) << r.err;
+  }
+}
+
 }  // namespace
