@@ -1,5 +1,5 @@
 // Workers of the engine: each computes its conditions point by point and hands the points over
-// through its channel, waiting whenever it holds job_point_cap points before its turn.
+// through its channel, waiting whenever it holds job_point_cap points not yet taken.
 #include "run/condition_job.hpp"
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include "precise/precise_lanes.hpp"
 #include "precise/precise_outcome.hpp"
 #include "run/speculative_run.hpp"
+#include "run/stop_cause.hpp"
 #include "section/section_outcome.hpp"
 
 namespace {
@@ -36,8 +37,8 @@ bool hand_over(job_channel& ch, std::size_t index, point_list& batch) {
   held.insert(held.end(), batch.begin(), batch.end());
   batch.clear();
   ch.changed.notify_all();
-  ch.changed.wait(
-      lock, [&] { return ch.in_turn || held_points(ch) < job_point_cap || ch.cancel.load(); });
+  // Also in turn: a slow point file must not let the points pile up.
+  ch.changed.wait(lock, [&] { return held_points(ch) < job_point_cap || ch.cancel.load(); });
   return !ch.cancel.load();
 }
 
@@ -84,7 +85,7 @@ void run_classic(const run_request& r, double h_start, job_channel& ch) {
     const std::lock_guard lock(ch.mutex);
     ch.end_h = s.h;
   }
-  finish(ch, 0, outcome.stop == section_stop::done ? "" : describe(outcome, r.config.eps));
+  finish(ch, 0, outcome.stop == section_stop::done ? "" : describe_stop(outcome, r, y0, s.y));
 }
 
 precise_config precise_config_for(const run_request& r) {
@@ -168,7 +169,6 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.confirmed = in_turn || r.method == run_method::precise;
   job.channel = std::make_shared<job_channel>();
   job.channel->slots.resize(static_cast<std::size_t>(count));
-  job.channel->in_turn = in_turn;
   run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}};
   const auto begin = r.y0.begin() + first;
   own.y0.assign(begin, begin + count);

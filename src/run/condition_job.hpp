@@ -1,5 +1,5 @@
 // A worker computing consecutive conditions on its own thread, and the channel through which
-// the engine takes their points: bounded while the job waits for its turn.
+// the engine takes their points: bounded before its turn and in it.
 #pragma once
 
 #include <array>
@@ -14,7 +14,7 @@
 #include "chaos/chaos_summary.hpp"
 #include "run/engine.hpp"
 
-// Points a job may hold for conditions not yet taken before it waits (about 1 MiB).
+// Points a job may hold that the engine has not taken before it waits (about 1 MiB).
 constexpr std::size_t job_point_cap = std::size_t{1} << 16;
 
 // What one condition of a job has produced.
@@ -29,7 +29,6 @@ struct job_channel {
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<condition_slot> slots;
-  bool in_turn = false;  // the engine takes the points as they come: no cap
   // Classic method: the first accepted step, and the step size the condition leaves.
   bool first_known = false;
   bool first_accepted = false;

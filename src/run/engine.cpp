@@ -93,12 +93,6 @@ bool confirm_or_restart(engine_state& st, int index, double h) {
   return true;
 }
 
-void mark_in_turn(condition_job& job) {
-  const std::lock_guard lock(job.channel->mutex);
-  job.channel->in_turn = true;
-  job.channel->changed.notify_all();
-}
-
 // Delivers the points of condition `index` as they come, until it is finished.
 bool drain(engine_state& st, condition_job& job, int index) {
   job_channel& ch = *job.channel;
@@ -185,7 +179,6 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
       return stop_all(st, run_end::stopped, i);
     }
     const condition_job job = st.ahead.front();
-    mark_in_turn(st.ahead.front());
     if (!drain(st, st.ahead.front(), i)) {
       return stop_all(st, run_end::stopped, i);
     }

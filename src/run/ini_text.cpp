@@ -23,20 +23,22 @@ bool slurp(const char* path, std::string& text, std::string& error) {
             " (run trivella in a directory that holds ini.txt, or name one: trivella DIR)";
     return false;
   }
-  // One byte more than allowed tells a file at the limit from a larger one; /dev/zero and
-  // other endless files stop there too.
-  text.resize(max_ini_size + 1);
-  const std::size_t got = std::fread(text.data(), 1, text.size(), in.get());
+  // Read in chunks, so that a small file costs little memory. One byte more than allowed
+  // tells a file at the limit from a larger one; /dev/zero and other endless files stop there.
+  char chunk[1 << 16];
+  std::size_t got = 0;
+  while (text.size() <= max_ini_size && (got = std::fread(chunk, 1, sizeof chunk, in.get())) > 0) {
+    text.append(chunk, got);
+  }
   if (std::ferror(in.get()) != 0) {
     error = std::string("cannot read ") + path + ": " + std::strerror(errno);
     return false;
   }
-  if (got > max_ini_size) {
+  if (text.size() > max_ini_size) {
     error = std::string(path) + " is larger than " + std::to_string(max_ini_size >> 20) +
             " MiB; it is not a configuration file of this program";
     return false;
   }
-  text.resize(got);
   return true;
 }
 

@@ -25,10 +25,8 @@ std::string describe(const section_outcome& outcome, double eps) {
       return format("the state became infinite or NaN at t = %.10g; no section point can follow",
                     t);
     case section_stop::step_collapsed:
-      return format(
-          "the step size fell to %.3g at t = %.10g, below the smallest usable step %.0e "
-          "(tol too small, or phi and l too large to integrate)",
-          h, t, min_step);
+      return format("the step size fell to %.3g at t = %.10g, below the smallest usable step %.0e",
+                    h, t, min_step);
     case section_stop::step_unbounded:
       return format(
           "the step size grew without bound at t = %.10g: the error estimate stays at or below "
