@@ -9,14 +9,18 @@ TEST_PACKAGES = $(RUN_PACKAGES) libgtest-dev libbenchmark-dev python3-pytest pyt
   libsleef-dev pybind11-dev python3-pybind11 python3-dev python3-distributed python3-dask \
   python3-tqdm python3-selenium chromium chromium-driver
 BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
+# The Python module, which make install adds and make run leaves out.
+MODULE_PACKAGES = pybind11-dev python3-pybind11 python3-dev python3-numpy python3-tqdm
 
 .PHONY: build run test install bench
 
 # The program alone. The first configure of a build tree leaves the tests out, so running
 # needs neither GoogleTest nor the test tools; make test turns them on.
+CONFIGURE = cmake --preset release $(if $(wildcard build/release/CMakeCache.txt),,-DBUILD_TESTING=OFF)
+
 build:
 	sh tools/ensure_packages.sh $(RUN_PACKAGES)
-	cmake --preset release $(if $(wildcard build/release/CMakeCache.txt),,-DBUILD_TESTING=OFF)
+	$(CONFIGURE)
 	cmake --build --preset release -j $(JOBS) --target trivella
 
 # Runs the program on the shipped example and draws its section map.
@@ -30,8 +34,12 @@ test:
 	cmake --build --preset release -j $(JOBS)
 	ctest --preset release -j $(JOBS)
 
-# Every install rule of the release build (the program in $(PREFIX)/bin).
-install: build
+# Every install rule of the release build: the program in $(PREFIX)/bin, the Python package
+# in $(PREFIX)/lib/python3.X/dist-packages, where Debian's python3 looks.
+install:
+	sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES)
+	$(CONFIGURE)
+	cmake --build --preset release -j $(JOBS) --target installable
 	cmake --install build/release --prefix $(PREFIX)
 
 # Kernel figures from Google Benchmark, then whole-run ratios against the literal oracle.

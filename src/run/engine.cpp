@@ -181,5 +181,6 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
       return stop_all(st, run_end::stopped, i);
     }
   }
+  st.outcome.end_h = h;
   return st.outcome;
 }
