@@ -1,7 +1,8 @@
 // The server's API: one orbit per request, its points streamed back as newline-delimited JSON.
 //   POST api/orbit  {method, chaos, n_points, tol, eps, h0, L, params, seed, h_start?}
 //   200: lines {"points": [[phi, l/L], ...]} as they are computed, then one line with "end":
-//        {"end": "complete", "end_h", "chaos"} or {"end": "failed" | "stopped", "message"}
+//        {"end": "complete", "count", "end_h", "chaos"} or
+//        {"end": "failed" | "stopped", "count", "message"}
 //   400: {"error": "..."} for a request that is refused before any work starts
 
 export class ApiError extends Error {}

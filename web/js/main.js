@@ -23,7 +23,7 @@ let note = ''; // a message about the last action (a bad link or file), shown un
 let frame = 0;
 
 // The browser tests and the console read the map from here.
-window.trivella_explorer = { map };
+window.trivella_explorer = { map, area: () => area };
 
 const color_of = (o, i) =>
   map.settings.chaos ? indicator_color(o.chaos ? o.chaos.megno : NaN) : orbit_color(i);
@@ -47,8 +47,10 @@ function render() {
   show_orbits(el('orbits'), map.orbits, s.n_points, color_of);
   el('status').textContent = note || status_text(map.orbits, s.n_points);
   el('command').textContent = command_line(s);
-  const idle = map.orbits.every((o) => o.status === 'complete');
-  document.body.dataset.state = idle ? 'idle' : 'busy';
+  // Idle once every orbit is complete, or the next one to compute failed or was stopped.
+  const next = map.orbits.find((o) => o.status !== 'complete');
+  document.body.dataset.state = !next || next.status === 'failed' || next.status === 'stopped'
+    ? 'idle' : 'busy';
   const hash = state_to_hash(s, map.orbits.map((o) => o.seed), map.view);
   if (location.hash !== hash) {
     history.replaceState(null, '', hash);
