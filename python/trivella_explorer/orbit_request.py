@@ -7,6 +7,9 @@ import numpy as np
 
 MAX_BODY = 4096  # bytes; a request is a few hundred
 MAX_POINTS = 20000  # points per orbit
+# A finer eps makes a crossing take seconds of retries, and the engine looks at a stop request
+# between points only.
+MIN_EPS = 1e-12
 PARAM_NAMES = ("a", "b", "c", "d", "e", "omega")
 FIELDS = ("method", "chaos", "n_points", "tol", "eps", "h0", "L", "params", "seed", "h_start")
 REQUIRED = ("method", "n_points", "tol", "eps", "h0", "L", "seed")
@@ -84,6 +87,8 @@ def parse_orbit_request(body):
     for name in ("tol", "eps"):
         if not values[name] > 0.0:
             raise BadRequest(f"{name} must be greater than 0 after rounding to single precision")
+    if values["eps"] < _single("the bound", MIN_EPS):
+        raise BadRequest(f"eps must be at least {MIN_EPS:g} here, got {r['eps']!r}")
     for name in ("h0", "L"):
         if values[name] == 0.0:
             raise BadRequest(f"{name} must not be 0 after rounding to single precision")

@@ -17,7 +17,7 @@ def start_server():
 
     def start(**options):
         server = make_server(0, **options)
-        threading.Thread(target=server.serve_forever, daemon=True).start()
+        threading.Thread(target=server.serve_forever, args=(0.05,), daemon=True).start()
         servers.append(server)
         return server
 

@@ -2,6 +2,7 @@
 // checks a setting passes before anything is computed (the server checks them again).
 
 export const MAX_POINTS = 20000;
+const MIN_EPS = 1e-12; // the server's bound: finer crossings take seconds each
 const FLOAT_MAX = 3.4028234663852886e38;
 
 export const DEFAULT_SETTINGS = Object.freeze({
@@ -40,6 +41,9 @@ export function setting_error(name, value) {
   const rounded = Math.fround(value);
   if ((name === 'tol' || name === 'eps') && !(rounded > 0)) {
     return `${name} must be greater than 0`;
+  }
+  if (name === 'eps' && rounded < Math.fround(MIN_EPS)) {
+    return `eps must be at least ${MIN_EPS} here`;
   }
   if ((name === 'h0' || name === 'L') && rounded === 0) {
     return `${name} must not be 0`;
