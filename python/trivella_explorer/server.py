@@ -21,6 +21,8 @@ TIME_LIMIT = 30.0  # seconds of computation per request
 class ExplorerHandler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "trivella-explorer"
+    # Seconds a read or write may wait: a client that stops sending or reading is let go.
+    timeout = 30
 
     def send_json(self, status, record):
         body = json.dumps(record).encode()
@@ -61,7 +63,11 @@ class ExplorerHandler(BaseHTTPRequestHandler):
             self.send_json(400, {"error": f"the body must be at most {MAX_BODY} bytes"})
             return
         try:
-            request = parse_orbit_request(self.rfile.read(length))
+            body = self.rfile.read(length)
+        except TimeoutError:
+            return
+        try:
+            request = parse_orbit_request(body)
         except BadRequest as error:
             self.send_json(400, {"error": str(error)})
             return

@@ -12,6 +12,7 @@ import pytest
 import trivella
 from conftest import url_of
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import Select
 
@@ -43,6 +44,15 @@ def click_map(browser, fx, fy):
     ActionChains(browser).move_to_element_with_offset(
         canvas, px - canvas.size["width"] // 2, py - canvas.size["height"] // 2).click().perform()
     return (px - area["left"]) / area["width"] * 2 * math.pi, 2 - (py - area["top"]) / area["height"] * 4, area
+
+
+def wait_until_url(browser, condition, timeout=10):
+    end = time.monotonic() + timeout
+    while not condition(browser.current_url):
+        if time.monotonic() > end:
+            return False
+        time.sleep(0.05)
+    return True
 
 
 def download(browser, button, name):
@@ -85,6 +95,13 @@ def test_a_click_streams_the_modules_orbit_for_that_seed(browser, start_server):
     assert len(orbit["points"]) == 2000
     assert orbit["points"][0] == expected[0].tolist()
     assert np.array_equal(orbit["points"], expected)
+
+    canvas = browser.find_element(By.ID, "plot")
+    ActionChains(browser).scroll_to_element(canvas).scroll_from_origin(
+        ScrollOrigin.from_element(canvas), 0, -300).perform()
+    assert wait_until_url(browser, lambda url: "view=0,6.283185307179586,-2,2" not in url)
+    browser.find_element(By.ID, "undo").click()
+    assert wait_until_url(browser, lambda url: url.endswith("&seeds="))
 
 
 def test_exports_reproduce_the_map_with_the_program_and_the_link_reloads_it(
@@ -144,3 +161,14 @@ def test_a_loaded_ini_txt_seeds_its_conditions(browser, start_server, tmp_path):
                                     eps=1e-7)
     assert np.array_equal([o["points"] for o in orbits], expected)
     assert browser.find_element(By.ID, "n_points").get_attribute("value") == "150"
+
+
+def test_point_lines_are_formatted_as_printf_formats_them(browser, start_server):
+    browser.get(url_of(start_server()))
+    values = [1 / 2048, -3 / 2048, -0.0, 0.0, 5e-11, 2.5e-10, 6.283185307179586, 1e-320,
+              -1e-12, 123456.00000000005, 0.99999999995, 3.0000000000500004]
+    lines = browser.execute_async_script(
+        "const done = arguments[1]; import('./js/exports.js').then((m) => done(arguments[0].map("
+        "(x) => m.points_text([{points: [[x, -x]]}]))));", values)
+    # Python's % rounds the exact binary value half to even, as glibc's printf does.
+    assert lines == ["%15.10f %15.10f\n" % (x, -x) for x in values]
