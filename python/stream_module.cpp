@@ -171,8 +171,8 @@ py::tuple stream_map(const float_array& phi0, const float_array& l0, int n_point
     throw py::error_already_set();
   }
   return py::make_tuple(end_name(outcome.end),
-                        outcome.end == run_end::complete ? 0 : outcome.condition,
-                        outcome.message, outcome.end_h, outcome.points);
+                        outcome.end == run_end::complete ? 0 : outcome.condition, outcome.message,
+                        outcome.end_h, outcome.points);
 }
 
 }  // namespace

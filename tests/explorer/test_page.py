@@ -8,7 +8,6 @@ import time
 from pathlib import Path
 
 import numpy as np
-import pytest
 import trivella
 from conftest import url_of
 from selenium.webdriver.common.action_chains import ActionChains
@@ -43,7 +42,8 @@ def click_map(browser, fx, fy):
     py = round(area["top"] + fy * area["height"])
     ActionChains(browser).move_to_element_with_offset(
         canvas, px - canvas.size["width"] // 2, py - canvas.size["height"] // 2).click().perform()
-    return (px - area["left"]) / area["width"] * 2 * math.pi, 2 - (py - area["top"]) / area["height"] * 4, area
+    phi = (px - area["left"]) / area["width"] * 2 * math.pi
+    return phi, 2 - (py - area["top"]) / area["height"] * 4, area
 
 
 def wait_until_url(browser, condition, timeout=10):
@@ -83,7 +83,8 @@ def test_a_click_streams_the_modules_orbit_for_that_seed(browser, start_server):
     phi, lL, area = click_map(browser, 0.25, 0.4)
     seen = set()
     while not browser.execute_script(DONE, 1, "classic", False):
-        seen.add(browser.execute_script("return window.trivella_explorer.map.orbits[0].points.length"))
+        seen.add(browser.execute_script(
+            "return window.trivella_explorer.map.orbits[0].points.length"))
         time.sleep(0.02)
     # catches: points sent or drawn only once the orbit is complete
     assert any(0 < n < 2000 for n in seen), seen
@@ -110,7 +111,7 @@ def test_exports_reproduce_the_map_with_the_program_and_the_link_reloads_it(
     wait_done(browser, 0)
     for fx, fy in ((0.3, 0.35), (0.7, 0.55), (0.5, 0.2)):
         click_map(browser, fx, fy)
-    classic = wait_done(browser, 3)
+    wait_done(browser, 3)
     command = browser.find_element(By.ID, "command").text
     assert command == "trivella --param e=0.5 DIR"
     # Three orbits computed one request each, the step size carried over from one to the

@@ -12,7 +12,6 @@ import time
 from pathlib import Path
 
 import pytest
-from conftest import url_of
 
 ROOT = Path(__file__).resolve().parents[2]
 GOOD = {"method": "classic", "n_points": 50, "tol": 1e-9, "eps": 1e-6, "h0": 0.1, "L": 1,

@@ -37,7 +37,8 @@ export function indicator_color(value) {
   if (!Number.isFinite(value)) {
     return '#9a9a9a';
   }
-  const u = Math.min(1, Math.max(0, (value - INDICATOR_RANGE.lo) / (INDICATOR_RANGE.hi - INDICATOR_RANGE.lo)));
+  const { lo, hi } = INDICATOR_RANGE;
+  const u = Math.min(1, Math.max(0, (value - lo) / (hi - lo)));
   let i = 1;
   while (i < SCALE.length - 1 && SCALE[i][0] < u) {
     i += 1;

@@ -29,7 +29,8 @@ const color_of = (o, i) =>
   map.settings.chaos ? indicator_color(o.chaos ? o.chaos.megno : NaN) : orbit_color(i);
 
 function draw_to(painter, width, height) {
-  const orbits = map.orbits.map((o, i) => ({ seed: o.seed, points: o.points, color: color_of(o, i) }));
+  const orbits = map.orbits.map((o, i) =>
+    ({ seed: o.seed, points: o.points, color: color_of(o, i) }));
   return draw_map(painter, width, height, map.view, orbits,
     { L: map.settings.L, bar: map.settings.chaos });
 }

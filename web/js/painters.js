@@ -75,7 +75,8 @@ export function canvas_painter(canvas, width, height) {
 }
 
 function escape_xml(s) {
-  return String(s).replace(/[<>&"]/g, (c) => ({ '<': '&lt;', '>': '&gt;', '&': '&amp;', '"': '&quot;' })[c]);
+  const entities = { '<': '&lt;', '>': '&gt;', '&': '&amp;', '"': '&quot;' };
+  return String(s).replace(/[<>&"]/g, (c) => entities[c]);
 }
 
 const n2 = (v) => (Math.round(v * 100) / 100).toString();
@@ -94,7 +95,8 @@ export function svg_painter(width, height) {
       const s = stops.map(([u, c]) => `<stop offset="${u}" stop-color="${c}"/>`).join('');
       parts.push(`<defs><linearGradient id="${id}" x1="0" y1="1" x2="0" y2="0">${s}` +
         `</linearGradient></defs>`);
-      parts.push(`<rect x="${n2(x)}" y="${n2(y)}" width="${n2(w)}" height="${n2(h)}" fill="url(#${id})"/>`);
+      parts.push(`<rect x="${n2(x)}" y="${n2(y)}" width="${n2(w)}" height="${n2(h)}" ` +
+        `fill="url(#${id})"/>`);
     },
     line(x1, y1, x2, y2, stroke, width = 1) {
       parts.push(`<line x1="${n2(x1)}" y1="${n2(y1)}" x2="${n2(x2)}" y2="${n2(y2)}" ` +

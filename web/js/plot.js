@@ -59,7 +59,8 @@ function quarter_pi_label(k) {
   const g = gcd(Math.abs(k), 4);
   const num = k / g;
   const den = 4 / g;
-  const whole = num === 1 ? 'π' : num === -1 ? '\u2212π' : `${num < 0 ? '\u2212' : ''}${Math.abs(num)}π`;
+  const sign = num < 0 ? '\u2212' : '';
+  const whole = Math.abs(num) === 1 ? `${sign}π` : `${sign}${Math.abs(num)}π`;
   return den === 1 ? whole : `${whole}/${den}`;
 }
 

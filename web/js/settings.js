@@ -82,7 +82,8 @@ export function build_sliders(box) {
   for (const { name, label, min, max, step } of SLIDERS) {
     const row = document.createElement('label');
     row.className = 'slider';
-    row.innerHTML = `<span>${label}</span><input type="range" id="param-${name}" name="${name}" ` +
+    row.innerHTML = `<span>${label}</span>` +
+      `<input type="range" id="param-${name}" name="${name}" ` +
       `min="${min}" max="${max}" step="${step}"><output id="out-${name}"></output>`;
     box.append(row);
   }
@@ -125,7 +126,8 @@ export function bind_settings(form, current, on_change, on_error) {
   for (const name of ['n_points', 'tol', 'eps', 'h0', 'L']) {
     form[name].addEventListener('change', () => {
       const v = parse_number(form[name].value);
-      const error = Number.isNaN(v) ? `${name} must be a number such as 1e-9` : setting_error(name, v);
+      const error = Number.isNaN(v)
+        ? `${name} must be a number such as 1e-9` : setting_error(name, v);
       form[name].classList.toggle('invalid', Boolean(error));
       if (error) {
         on_error(error);

@@ -1,6 +1,7 @@
 // The map's state in the URL's hash: settings, seeds and view, so that a link reloads the same
 // map. Numbers are written as the shortest text of the double the page holds.
-import { DEFAULT_SETTINGS, SLIDERS, parse_number, setting_error, settings_error } from './settings.js';
+import { DEFAULT_SETTINGS, SLIDERS, parse_number, setting_error, settings_error }
+  from './settings.js';
 import { FULL_VIEW } from './plot.js';
 
 export const MAX_SEEDS = 64;
