@@ -69,18 +69,6 @@ class _progress:
             self.bar.close()
 
 
-def compute(phi, l, n_points, settings, threads, progress=None):
-    """The engine's run of checked arguments: (points, summary, chaotic, end_h).
-
-    Raises RunError, with the points so far, when a condition stops early.
-    """
-    points, summary, chaotic, end_h, failure, condition = _engine.run_map(
-        phi, l, n_points, threads=threads, progress=progress, **settings)
-    if condition:
-        raise RunError(f"condition {condition}: {failure}", condition, points)
-    return points, summary, chaotic, end_h
-
-
 def section_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=False,
                 params=None, threads=None, progress=None):
     """Section points of the conditions (phi0[i], l0[i]), as the program computes them.
@@ -134,5 +122,8 @@ def section_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=
     n_points, settings = _checks.settings(n_points, L, h0, tol, eps, method, chaos, params)
     threads = _checks.threads(threads)
     with _progress(progress, phi.size * n_points) as callback:
-        points, summary, chaotic, _ = compute(phi, l, n_points, settings, threads, callback)
+        points, summary, chaotic, _, failure, condition = _engine.run_map(
+            phi, l, n_points, threads=threads, progress=callback, **settings)
+    if condition:
+        raise RunError(f"condition {condition}: {failure}", condition, points)
     return (points, _indicators(summary, chaotic)) if chaos else points

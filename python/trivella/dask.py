@@ -94,7 +94,7 @@ def section_map_stats(client, phi0, l0, n_points, *, L, h0, tol, eps, method="cl
                              retries=retries, pure=False)
 
     h_guess = settings["h0"]
-    futures = [submit(k, h_guess) for k in range(-(-n // chunk))] if n_points else []
+    futures = [submit(k, h_guess) for k in range(-(-n // chunk))]
     recomputed = []
     h = h_guess
     for k, future in enumerate(futures):

@@ -28,10 +28,6 @@ def start_server():
         server.server_close()
 
 
-def url_of(server):
-    return "http://127.0.0.1:%d/" % server.server_address[1]
-
-
 @pytest.fixture(scope="module")
 def browser():
     from selenium import webdriver

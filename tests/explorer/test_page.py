@@ -9,7 +9,6 @@ from pathlib import Path
 
 import numpy as np
 import trivella
-from conftest import url_of
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
@@ -24,6 +23,10 @@ ORBITS = "return window.trivella_explorer.map.orbits.map(o => ({seed: o.seed, po
 DONE = "const m = window.trivella_explorer.map; return m.orbits.length === arguments[0] && " \
        "m.orbits.every(o => o.status === 'complete') && m.settings.method === arguments[1] && " \
        "m.settings.chaos === arguments[2];"
+
+
+def url_of(server):
+    return "http://127.0.0.1:%d/" % server.server_address[1]
 
 
 def wait_done(browser, count, method="classic", chaos=False, timeout=60):
