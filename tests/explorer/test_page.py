@@ -155,13 +155,14 @@ def test_exports_reproduce_the_map_with_the_program_and_the_link_reloads_it(
 def test_a_loaded_ini_txt_seeds_its_conditions(browser, start_server, tmp_path):
     ini = tmp_path / "ini.txt"
     ini.write_text("my own map\n2 150 0.05 1e-8 1e-7\nreference L\n2\n"
-                   "c 1 1 0.8 -0.4 ./RESULT/a.txt\nc 2 2 4.5 1.1 ./RESULT/b.txt\n")
+                   "c 1 1 0.01 1.25 ./RESULT/a.txt\nc 2 2 5.27 -1.9 ./RESULT/b.txt\n")
     browser.get(url_of(start_server()))
     wait_done(browser, 0)
     browser.find_element(By.ID, "ini-file").send_keys(str(ini))
     orbits = wait_done(browser, 2)
-    assert [o["seed"] for o in orbits] == [[0.8, -0.4], [4.5, 1.1]]
-    expected = trivella.section_map([0.8, 4.5], [-0.4, 1.1], 150, L=2, h0=0.05, tol=1e-8,
+    assert [o["seed"] for o in orbits] == [[0.01, 1.25], [5.27, -1.9]]
+    # One run: the second orbit from h0 instead of from where the first left off differs.
+    expected = trivella.section_map([0.01, 5.27], [1.25, -1.9], 150, L=2, h0=0.05, tol=1e-8,
                                     eps=1e-7)
     assert np.array_equal([o["points"] for o in orbits], expected)
     assert browser.find_element(By.ID, "n_points").get_attribute("value") == "150"
