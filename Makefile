@@ -12,7 +12,7 @@ BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 # The Python module, which make install adds and make run leaves out.
 MODULE_PACKAGES = pybind11-dev python3-pybind11 python3-dev python3-numpy python3-tqdm
 
-.PHONY: build run test install bench
+.PHONY: build run test install bench explore
 
 # The program alone. The first configure of a build tree leaves the tests out, so running
 # needs neither GoogleTest nor the test tools; make test turns them on.
@@ -41,6 +41,14 @@ install:
 	$(CONFIGURE)
 	cmake --build --preset release -j $(JOBS) --target installable
 	cmake --install build/release --prefix $(PREFIX)
+
+# The explorer: a server on 127.0.0.1 for the page in web/ (PORT=N chooses the port). Its URL
+# is the first line on standard output: the build's own output goes to standard error.
+explore:
+	@sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES) >&2
+	@$(CONFIGURE) >&2
+	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python trivella_stream >&2
+	@PYTHONPATH=build/release/python:python /usr/bin/python3 -m trivella_explorer
 
 # Kernel figures from Google Benchmark, then whole-run ratios against the literal oracle.
 bench:

@@ -9,8 +9,9 @@ import numpy as np
 
 from . import _checks, _engine
 from ._run import run
+from .stream import StreamOutcome, stream_map
 
-__all__ = ["INDICATOR_DTYPE", "RunError", "run", "section_map"]
+__all__ = ["INDICATOR_DTYPE", "RunError", "StreamOutcome", "run", "section_map", "stream_map"]
 
 # One record per condition of section_map(..., chaos=True).
 INDICATOR_DTYPE = np.dtype([("megno", np.float64), ("lyapunov", np.float64),

@@ -1,0 +1,186 @@
+// trivella._stream: the engine's points handed to Python callbacks as they are confirmed, in
+// batches a few times a second, for the explorer's server to stream to its page.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cstddef>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "run/command_line.hpp"
+#include "run/engine.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+// Batches are handed over, and keep_going asked, no more often than this.
+constexpr auto batch_interval = std::chrono::milliseconds(50);
+
+using float_array = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// The Python side of a run; the engine's events run on the calling thread without the GIL.
+struct stream_sink {
+  py::object on_points;   // on_points(condition, points of shape (n, 2))
+  py::object on_end;      // on_end(condition, megno, lyapunov, chaotic), or None
+  py::object keep_going;  // keep_going() -> bool, or None
+  int condition = 0;      // the condition of the points in `batch`
+  std::vector<section_point> batch;
+  bool python_error = false;
+  std::chrono::steady_clock::time_point last{};
+};
+
+// With the GIL: calls f; false, with the Python error kept, when it raised.
+template <typename F>
+bool with_python(stream_sink& s, F&& f) {
+  const py::gil_scoped_acquire gil;
+  try {
+    if (PyErr_CheckSignals() != 0) {
+      throw py::error_already_set();
+    }
+    return f();
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (const std::exception& e) {
+    PyErr_SetString(PyExc_RuntimeError, e.what());
+  }
+  s.python_error = true;
+  return false;
+}
+
+bool flush(stream_sink& s) {
+  if (s.batch.empty()) {
+    return true;
+  }
+  s.last = std::chrono::steady_clock::now();
+  return with_python(s, [&s] {
+    const auto n = static_cast<py::ssize_t>(s.batch.size());
+    float_array points({n, py::ssize_t{2}});
+    double* out = points.mutable_data();
+    for (const section_point& p : s.batch) {
+      *out++ = p[0];
+      *out++ = p[1];
+    }
+    s.batch.clear();
+    s.on_points(s.condition, points);
+    return true;
+  });
+}
+
+// Hands over the batch when it is due, then asks keep_going.
+bool due(stream_sink& s) {
+  if (std::chrono::steady_clock::now() - s.last < batch_interval) {
+    return true;
+  }
+  if (!flush(s)) {
+    return false;
+  }
+  s.last = std::chrono::steady_clock::now();
+  return s.keep_going.is_none() ||
+         with_python(s, [&s] { return static_cast<bool>(py::bool_(s.keep_going())); });
+}
+
+run_events events_for(stream_sink& s) {
+  run_events e;
+  e.points = [&s](int condition, std::span<const section_point> points) {
+    if (condition != s.condition && !flush(s)) {
+      return false;
+    }
+    s.condition = condition;
+    s.batch.insert(s.batch.end(), points.begin(), points.end());
+    return due(s);
+  };
+  e.end = [&s](int condition, const chaos_summary& c) {
+    if (!flush(s)) {
+      return false;
+    }
+    return s.on_end.is_none() || with_python(s, [&] {
+             s.on_end(condition, c.megno, c.lyapunov, c.chaotic);
+             return true;
+           });
+  };
+  e.poll = [&s] { return due(s); };
+  return e;
+}
+
+model_params model_of(const std::vector<std::pair<std::string, double>>& params, double L) {
+  run_options options;
+  for (const auto& [name, value] : params) {
+    options.params.emplace_back(name, static_cast<float>(value));
+  }
+  model_params m = model_for(options);
+  m.L = static_cast<float>(L);
+  return m;
+}
+
+const char* end_name(run_end end) {
+  switch (end) {
+    case run_end::complete:
+      return "complete";
+    case run_end::failed:
+      return "failed";
+    case run_end::stopped:
+      break;
+  }
+  return "stopped";
+}
+
+// Runs the conditions (phi0[i], l0[i]) and streams their points. Every number arrives checked
+// and rounded as the caller wants it; h0 is the first condition's step size as it is. Returns
+// (end, condition, message, end_h, points): how the run ended, the condition in turn when it
+// did not complete, why it failed, the step size it left, and the points delivered.
+py::tuple stream_map(const float_array& phi0, const float_array& l0, int n_points, double L,
+                     double h0, double tol, double eps, const std::string& method, bool chaos,
+                     const std::vector<std::pair<std::string, double>>& params, int threads,
+                     py::object on_points, py::object on_end, py::object keep_going) {
+  if (phi0.ndim() != 1 || l0.ndim() != 1 || phi0.size() != l0.size()) {
+    throw py::value_error("phi0 and l0 must be one-dimensional and of equal length");
+  }
+  run_request r;
+  r.m = model_of(params, L);
+  r.config.n_conditions = static_cast<int>(phi0.size());
+  r.config.n_points = n_points;
+  r.config.tol = tol;
+  r.config.eps = eps;
+  r.h0 = h0;
+  r.method = method == "precise" ? run_method::precise : run_method::classic;
+  r.chaos = chaos;
+  r.threads = threads;
+  for (py::ssize_t i = 0; i < phi0.size(); ++i) {
+    r.y0.push_back({phi0.at(i), l0.at(i)});
+  }
+  stream_sink s;
+  s.on_points = std::move(on_points);
+  s.on_end = std::move(on_end);
+  s.keep_going = std::move(keep_going);
+  s.last = std::chrono::steady_clock::now();
+  run_outcome outcome;
+  {
+    const py::gil_scoped_release nogil;
+    outcome = run_engine(r, events_for(s));
+    // The points of a condition that failed are delivered too.
+    if (!s.python_error) {
+      flush(s);
+    }
+  }
+  if (s.python_error) {
+    throw py::error_already_set();
+  }
+  return py::make_tuple(end_name(outcome.end),
+                        outcome.end == run_end::complete ? 0 : outcome.condition, outcome.message,
+                        outcome.end_h, outcome.points);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_stream, m) {
+  m.doc() = "The trivella engine's points as they come; use trivella.stream_map.";
+  m.def("stream_map", &stream_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"),
+        py::kw_only(), py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"),
+        py::arg("method"), py::arg("chaos"), py::arg("params"), py::arg("threads"),
+        py::arg("on_points"), py::arg("on_end"), py::arg("keep_going"));
+}

@@ -1,0 +1,154 @@
+// The section map: axes and ticks, every orbit's points and seed, the indicator's colour bar,
+// and the mapping between data (phi, l/L) and pixels of the plot area.
+import { INDICATOR_RANGE, indicator_stops } from './colors.js';
+
+export const TWO_PI = 2 * Math.PI;
+export const FULL_VIEW = Object.freeze({ x0: 0, x1: TWO_PI, y0: -2, y1: 2 });
+const MARGIN = { left: 62, right: 16, top: 12, bottom: 44 };
+const BAR_ROOM = 84; // the colour bar, its ticks and its title
+
+export function plot_area(width, height, with_bar) {
+  const right = MARGIN.right + (with_bar ? BAR_ROOM : 0);
+  return {
+    left: MARGIN.left,
+    top: MARGIN.top,
+    width: Math.max(10, width - MARGIN.left - right),
+    height: Math.max(10, height - MARGIN.top - MARGIN.bottom),
+  };
+}
+
+export function to_pixel(area, view, x, y) {
+  return [
+    area.left + ((x - view.x0) / (view.x1 - view.x0)) * area.width,
+    area.top + ((view.y1 - y) / (view.y1 - view.y0)) * area.height,
+  ];
+}
+
+export function to_data(area, view, px, py) {
+  return [
+    view.x0 + ((px - area.left) / area.width) * (view.x1 - view.x0),
+    view.y1 - ((py - area.top) / area.height) * (view.y1 - view.y0),
+  ];
+}
+
+function nice_step(span, count) {
+  const raw = span / count;
+  const p = 10 ** Math.floor(Math.log10(raw));
+  return [1, 2, 5, 10].map((m) => m * p).find((s) => s >= raw);
+}
+
+function decimal_ticks(lo, hi, count) {
+  const step = nice_step(hi - lo, count);
+  const digits = Math.max(0, -Math.floor(Math.log10(step) + 1e-9));
+  const ticks = [];
+  for (let k = Math.ceil(lo / step - 1e-9); k * step <= hi + step * 1e-9; k += 1) {
+    ticks.push([k * step, (k === 0 ? 0 : k * step).toFixed(digits)]);
+  }
+  return ticks;
+}
+
+function gcd(a, b) {
+  return b === 0 ? a : gcd(b, a % b);
+}
+
+// k quarters of pi as text: "0", "π/4", "π/2", "3π/4", "π", "−π/2" ...
+function quarter_pi_label(k) {
+  if (k === 0) {
+    return '0';
+  }
+  const g = gcd(Math.abs(k), 4);
+  const num = k / g;
+  const den = 4 / g;
+  const sign = num < 0 ? '\u2212' : '';
+  const whole = Math.abs(num) === 1 ? `${sign}π` : `${sign}${Math.abs(num)}π`;
+  return den === 1 ? whole : `${whole}/${den}`;
+}
+
+// Multiples of π/4, π/2 or π while at least two fit; decimals once zoomed in further.
+function phi_ticks(lo, hi, count) {
+  for (const quarters of [1, 2, 4]) {
+    const step = (quarters * Math.PI) / 4;
+    const first = Math.ceil(lo / step - 1e-9);
+    const last = Math.floor(hi / step + 1e-9);
+    if (last - first + 1 <= count) {
+      if (last - first < 1) {
+        break;
+      }
+      const ticks = [];
+      for (let k = first; k <= last; k += 1) {
+        ticks.push([k * step, quarter_pi_label(k * quarters)]);
+      }
+      return ticks;
+    }
+  }
+  return decimal_ticks(lo, hi, count);
+}
+
+// The seed shown on the map: its angle reduced as the points' are, and l0 / L.
+function seed_point(seed, L) {
+  return [((seed[0] % TWO_PI) + TWO_PI) % TWO_PI, seed[1] / L];
+}
+
+function draw_axes(p, area, view) {
+  const xt = phi_ticks(view.x0, view.x1, Math.max(2, Math.floor(area.width / 70)));
+  const yt = decimal_ticks(view.y0, view.y1, Math.max(2, Math.floor(area.height / 45)));
+  const bottom = area.top + area.height;
+  for (const [x, label] of xt) {
+    const [px] = to_pixel(area, view, x, 0);
+    p.line(px, area.top, px, bottom, '#ececec');
+    p.line(px, bottom, px, bottom + 5, '#444');
+    p.text(px, bottom + 8, label, { baseline: 'top' });
+  }
+  for (const [y, label] of yt) {
+    const [, py] = to_pixel(area, view, 0, y);
+    p.line(area.left, py, area.left + area.width, py, '#ececec');
+    p.line(area.left - 5, py, area.left, py, '#444');
+    p.text(area.left - 8, py, label.replace('-', '\u2212'), { align: 'right' });
+  }
+  p.text(area.left + area.width / 2, bottom + 30, 'φ', { baseline: 'top' });
+  p.text(16, area.top + area.height / 2, 'l / L', { rotate: true });
+}
+
+function draw_bar(p, area) {
+  const x = area.left + area.width + 22;
+  const { lo, hi, label } = INDICATOR_RANGE;
+  p.gradient_rect(x, area.top, 14, area.height, indicator_stops());
+  p.rect(x, area.top, 14, area.height, null, '#444');
+  for (let v = lo; v <= hi; v += 2) {
+    const py = area.top + ((hi - v) / (hi - lo)) * area.height;
+    p.line(x + 14, py, x + 18, py, '#444');
+    p.text(x + 21, py, v === hi ? `≥${v}` : String(v), { align: 'left' });
+  }
+  p.text(x + 56, area.top + area.height / 2, label, { rotate: true });
+}
+
+// Draws the whole map on painter p of size width x height. Each orbit holds seed [phi0, l0],
+// points [[phi, l/L], ...] and its colour; options: L, bar (draw the colour bar).
+export function draw_map(p, width, height, view, orbits, options) {
+  const area = plot_area(width, height, options.bar);
+  p.rect(0, 0, width, height, '#ffffff');
+  draw_axes(p, area, view);
+  p.clip(area.left, area.top, area.width, area.height);
+  const total = orbits.reduce((n, o) => n + o.points.length, 0);
+  const size = total > 60000 ? 1.5 : 2;
+  for (const o of orbits) {
+    const xy = [];
+    for (const [x, y] of o.points) {
+      if (x >= view.x0 && x <= view.x1 && y >= view.y0 && y <= view.y1) {
+        xy.push(...to_pixel(area, view, x, y));
+      }
+    }
+    p.dots(o.color, xy, size);
+  }
+  for (const o of orbits) {
+    const [sx, sy] = to_pixel(area, view, ...seed_point(o.seed, options.L));
+    p.line(sx - 5, sy, sx + 5, sy, o.color, 1.5);
+    p.line(sx, sy - 5, sx, sy + 5, o.color, 1.5);
+  }
+  p.unclip();
+  p.rect(area.left, area.top, area.width, area.height, null, '#444');
+  if (options.bar) {
+    draw_bar(p, area);
+  }
+  return area;
+}
