@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine_request.hpp"
 #include "run/command_line.hpp"
 #include "run/engine.hpp"
 #include "run/speculative_run.hpp"
@@ -22,18 +23,6 @@ namespace {
 
 // Signals and the progress callback are looked at no more often than this.
 constexpr auto check_interval = std::chrono::milliseconds(50);
-
-// The model's constants with the overrides of `params` (name -> value already rounded to
-// single precision by the caller), and L.
-model_params model_of(const std::vector<std::pair<std::string, double>>& params, double L) {
-  run_options options;
-  for (const auto& [name, value] : params) {
-    options.params.emplace_back(name, static_cast<float>(value));
-  }
-  model_params m = model_for(options);
-  m.L = static_cast<float>(L);
-  return m;
-}
 
 py::dict default_params() {
   const model_params m = model_for(run_options{});
@@ -46,8 +35,6 @@ py::dict default_params() {
   d["omega"] = m.omega;
   return d;
 }
-
-using float_array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // What the engine's events write to, all owned by the caller's frame; the events run on the
 // calling thread, without the GIL except inside `poll`.
@@ -124,24 +111,9 @@ run_events events_for(map_sink& s) {
 // a complete run. Every number arrives already rounded as the caller wants it.
 py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, double L, double h0,
                   double tol, double eps, const std::string& method, bool chaos,
-                  const std::vector<std::pair<std::string, double>>& params, int threads,
-                  py::object progress) {
-  if (phi0.ndim() != 1 || l0.ndim() != 1 || phi0.size() != l0.size()) {
-    throw py::value_error("phi0 and l0 must be one-dimensional and of equal length");
-  }
-  run_request r;
-  r.m = model_of(params, L);
-  r.config.n_conditions = static_cast<int>(phi0.size());
-  r.config.n_points = n_points;
-  r.config.tol = tol;
-  r.config.eps = eps;
-  r.h0 = h0;
-  r.method = method == "precise" ? run_method::precise : run_method::classic;
-  r.chaos = chaos;
-  r.threads = threads;
-  for (py::ssize_t i = 0; i < phi0.size(); ++i) {
-    r.y0.push_back({phi0.at(i), l0.at(i)});
-  }
+                  const param_list& params, int threads, py::object progress) {
+  const run_request r =
+      request_of(phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads);
   const auto n = static_cast<py::ssize_t>(r.y0.size());
   const py::ssize_t per = n_points > 0 ? n_points : 0;
   float_array points({n, per, py::ssize_t{2}});
@@ -175,7 +147,7 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
 
 // The step size of the first accepted step of condition (phi0, l0) from h, or None.
 py::object first_step(double phi0, double l0, double h, double L, double tol, double eps,
-                      const std::vector<std::pair<std::string, double>>& params) {
+                      const param_list& params) {
   run_config config;
   config.tol = tol;
   config.eps = eps;

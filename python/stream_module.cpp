@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine_request.hpp"
 #include "run/command_line.hpp"
 #include "run/engine.hpp"
 
@@ -20,8 +21,6 @@ namespace {
 
 // Batches are handed over, and keep_going asked, no more often than this.
 constexpr auto batch_interval = std::chrono::milliseconds(50);
-
-using float_array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // The Python side of a run; the engine's events run on the calling thread without the GIL.
 struct stream_sink {
@@ -107,16 +106,6 @@ run_events events_for(stream_sink& s) {
   return e;
 }
 
-model_params model_of(const std::vector<std::pair<std::string, double>>& params, double L) {
-  run_options options;
-  for (const auto& [name, value] : params) {
-    options.params.emplace_back(name, static_cast<float>(value));
-  }
-  model_params m = model_for(options);
-  m.L = static_cast<float>(L);
-  return m;
-}
-
 const char* end_name(run_end end) {
   switch (end) {
     case run_end::complete:
@@ -135,24 +124,10 @@ const char* end_name(run_end end) {
 // did not complete, why it failed, the step size it left, and the points delivered.
 py::tuple stream_map(const float_array& phi0, const float_array& l0, int n_points, double L,
                      double h0, double tol, double eps, const std::string& method, bool chaos,
-                     const std::vector<std::pair<std::string, double>>& params, int threads,
-                     py::object on_points, py::object on_end, py::object keep_going) {
-  if (phi0.ndim() != 1 || l0.ndim() != 1 || phi0.size() != l0.size()) {
-    throw py::value_error("phi0 and l0 must be one-dimensional and of equal length");
-  }
-  run_request r;
-  r.m = model_of(params, L);
-  r.config.n_conditions = static_cast<int>(phi0.size());
-  r.config.n_points = n_points;
-  r.config.tol = tol;
-  r.config.eps = eps;
-  r.h0 = h0;
-  r.method = method == "precise" ? run_method::precise : run_method::classic;
-  r.chaos = chaos;
-  r.threads = threads;
-  for (py::ssize_t i = 0; i < phi0.size(); ++i) {
-    r.y0.push_back({phi0.at(i), l0.at(i)});
-  }
+                     const param_list& params, int threads, py::object on_points, py::object on_end,
+                     py::object keep_going) {
+  const run_request r =
+      request_of(phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads);
   stream_sink s;
   s.on_points = std::move(on_points);
   s.on_end = std::move(on_end);

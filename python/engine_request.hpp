@@ -1,0 +1,52 @@
+// The engine request both extensions build from their Python arguments.
+#pragma once
+
+#include <pybind11/numpy.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "run/command_line.hpp"
+#include "run/engine.hpp"
+
+using float_array =
+    pybind11::array_t<double, pybind11::array::c_style | pybind11::array::forcecast>;
+using param_list = std::vector<std::pair<std::string, double>>;
+
+// The model's constants with the overrides of `params` (name -> value already rounded to
+// single precision by the caller), and L.
+inline model_params model_of(const param_list& params, double L) {
+  run_options options;
+  for (const auto& [name, value] : params) {
+    options.params.emplace_back(name, static_cast<float>(value));
+  }
+  model_params m = model_for(options);
+  m.L = static_cast<float>(L);
+  return m;
+}
+
+// The conditions (phi0[i], l0[i]) with the run's settings; every number arrives already
+// rounded as the caller wants it.
+inline run_request request_of(const float_array& phi0, const float_array& l0, int n_points,
+                              double L, double h0, double tol, double eps,
+                              const std::string& method, bool chaos, const param_list& params,
+                              int threads) {
+  if (phi0.ndim() != 1 || l0.ndim() != 1 || phi0.size() != l0.size()) {
+    throw pybind11::value_error("phi0 and l0 must be one-dimensional and of equal length");
+  }
+  run_request r;
+  r.m = model_of(params, L);
+  r.config.n_conditions = static_cast<int>(phi0.size());
+  r.config.n_points = n_points;
+  r.config.tol = tol;
+  r.config.eps = eps;
+  r.h0 = h0;
+  r.method = method == "precise" ? run_method::precise : run_method::classic;
+  r.chaos = chaos;
+  r.threads = threads;
+  for (pybind11::ssize_t i = 0; i < phi0.size(); ++i) {
+    r.y0.push_back({phi0.at(i), l0.at(i)});
+  }
+  return r;
+}
