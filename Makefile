@@ -10,7 +10,7 @@ TEST_PACKAGES = $(RUN_PACKAGES) libgtest-dev libbenchmark-dev python3-pytest pyt
   python3-tqdm python3-selenium chromium chromium-driver
 BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 
-.PHONY: build run test install bench
+.PHONY: build run chaos-example test install bench
 
 # The program alone. The first configure of a build tree leaves the tests out, so running
 # needs neither GoogleTest nor the test tools; make test turns them on.
@@ -23,6 +23,12 @@ build:
 run: build
 	cd example && ../build/release/trivella && echo
 	sh tools/plot_if_available.sh example
+
+# Runs the precise method with the chaos indicator in example/chaos and draws its section map
+# coloured by each orbit's MEGNO to example/chaos/RESULT/lL.png.
+chaos-example: build
+	build/release/trivella --precise --chaos example/chaos && echo
+	sh tools/plot_if_available.sh example/chaos --color chaos
 
 test:
 	sh tools/ensure_packages.sh $(TEST_PACKAGES)
