@@ -51,7 +51,9 @@ def test_draws_verdicts_threshold_and_method(tmp_path):
 
 
 def test_classic_run_keeps_its_title(tmp_path):
-    make_run(tmp_path, info=None)
+    # An undecided condition (too few points for a period) is drawn too, without a verdict.
+    make_run(tmp_path, info=None,
+             chaos=CHAOS.replace("2.1 0.0004 999 regular", "nan nan 0 undecided"))
     out = tmp_path / "map.svg"
     assert run_tool(tmp_path, "--color", "chaos", "-o", out).returncode == 0
     text = out.read_text(encoding="utf-8")
