@@ -41,15 +41,16 @@ bool parse_param(const std::string& text, std::pair<std::string, float>& param,
     known = known || name == p.name;
   }
   if (eq == std::string::npos || !known) {
-    error = "--param takes NAME=VALUE with NAME one of a, b, c, d, e, omega; found \"" + text + "\"";
+    error =
+        "--param takes NAME=VALUE with NAME one of a, b, c, d, e, omega; found \"" + text + "\"";
     return false;
   }
   const std::string value = text.substr(eq + 1);
   char* end = nullptr;
   const float parsed = std::strtof(value.c_str(), &end);
   if (value.empty() || *end != '\0' || !std::isfinite(parsed)) {
-    error = "--param " + name + " needs a finite number within single precision; found \"" +
-            value + "\"";
+    error = "--param " + name + " needs a finite number within single precision; found \"" + value +
+            "\"";
     return false;
   }
   param = {name, parsed};
@@ -174,7 +175,8 @@ command parse_command_line(int argc, const char* const* argv) {
       }
       std::string error;
       if (std::strcmp(name, "--threads") == 0 && !parse_int(value, 1, 4096, c.options.threads)) {
-        return usage_error("--threads takes a whole number from 1 to 4096; found \"" + value + "\"");
+        return usage_error("--threads takes a whole number from 1 to 4096; found \"" + value +
+                           "\"");
       }
       if (std::strcmp(name, "--digits") == 0 && !parse_int(value, 1, 17, c.options.digits)) {
         return usage_error("--digits takes a whole number from 1 to 17; found \"" + value + "\"");

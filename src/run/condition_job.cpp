@@ -2,43 +2,59 @@
 // through its channel, waiting whenever it holds job_point_cap points before its turn.
 #include "run/condition_job.hpp"
 
+#include <chrono>
 #include <thread>
 #include <utility>
 
+#include "chaos/chaos_accumulator.hpp"
 #include "dynamics/integration_state.hpp"
+#include "precise/precise_advance.hpp"
+#include "precise/precise_lanes.hpp"
+#include "precise/precise_outcome.hpp"
 #include "run/speculative_run.hpp"
 #include "section/section_outcome.hpp"
 
 namespace {
 
-// Hands over the points of condition `index` of the job; false when the job is cancelled.
+// The precise method hands points over in batches: one lock and wake-up per point would cost
+// more than the point.
+constexpr std::size_t precise_batch = 256;
+constexpr int max_lanes = 8;
+
+std::size_t held_points(const job_channel& ch) {
+  std::size_t held = 0;
+  for (const condition_slot& slot : ch.slots) {
+    held += slot.points.size();
+  }
+  return held;
+}
+
+// Hands over the points of slot `index`; false when the job is cancelled.
 bool hand_over(job_channel& ch, std::size_t index, point_list& batch) {
   std::unique_lock lock(ch.mutex);
-  point_list& held = ch.points[index];
+  point_list& held = ch.slots[index].points;
   held.insert(held.end(), batch.begin(), batch.end());
   batch.clear();
   ch.changed.notify_all();
-  ch.changed.wait(lock, [&] {
-    std::size_t now = 0;
-    for (const point_list& p : ch.points) {
-      now += p.size();
-    }
-    return ch.in_turn || now < job_point_cap || ch.cancel.load();
-  });
+  ch.changed.wait(
+      lock, [&] { return ch.in_turn || held_points(ch) < job_point_cap || ch.cancel.load(); });
   return !ch.cancel.load();
 }
 
-void finish_condition(job_channel& ch, std::string failure) {
+void finish(job_channel& ch, std::size_t index, std::string failure,
+            const chaos_summary& chaos = {}) {
   const std::lock_guard lock(ch.mutex);
-  ch.failure = std::move(failure);
-  ++ch.finished;
+  condition_slot& slot = ch.slots[index];
+  slot.failure = std::move(failure);
+  slot.chaos = chaos;
+  slot.finished = true;
   ch.changed.notify_all();
 }
 
 // One classic condition, one point at a time so that the points stream out as they come: a
 // loop that stops right after a point resumes exactly where a longer one would have gone on.
-void run_classic(const run_request& r, int index, double h_start, job_channel& ch) {
-  const std::array<double, 2>& y0 = r.y0[static_cast<std::size_t>(index)];
+void run_classic(const run_request& r, double h_start, job_channel& ch) {
+  const std::array<double, 2>& y0 = r.y0.front();
   double first_h = 0.0;
   const bool accepted = first_accepted_step(r.m, r.config, y0, h_start, first_h);
   {
@@ -68,35 +84,107 @@ void run_classic(const run_request& r, int index, double h_start, job_channel& c
     const std::lock_guard lock(ch.mutex);
     ch.end_h = s.h;
   }
-  finish_condition(ch, outcome.stop == section_stop::done ? "" : describe(outcome, r.config.eps));
+  finish(ch, 0, outcome.stop == section_stop::done ? "" : describe(outcome, r.config.eps));
 }
 
-// `r` holds only the job's own initial states.
+precise_config precise_config_for(const run_request& r) {
+  precise_config c;
+  c.tol = r.config.tol;
+  c.direction = 0.0 < r.h0 ? 1 : -1;
+  c.tangent = r.chaos;
+  return c;
+}
+
+// A lane of a precise job: one condition, its state, its indicator and its points not yet
+// handed over.
+struct precise_lane {
+  std::size_t slot = 0;
+  precise_state state;
+  chaos_accumulator chaos;
+  point_list batch;
+};
+
+// The precise method: conditions are independent, so the job's conditions advance together,
+// one section point at a time, in SIMD lanes; a lane that stops leaves the others going.
+void run_precise(const run_request& r, job_channel& ch) {
+  const precise_config c = precise_config_for(r);
+  // The map's period: two periods of the forcing.
+  const double period = 4.0 * 3.141592653589793 / static_cast<double>(r.m.omega);
+  std::vector<precise_lane> lanes(r.y0.size());
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    lanes[i].slot = i;
+    lanes[i].state = precise_start(r.m, c, r.y0[i]);
+  }
+  std::vector<precise_state> states;
+  std::vector<precise_stop> stops;
+  for (int k = 0; k < r.config.n_points && !lanes.empty(); ++k) {
+    states.clear();
+    for (const precise_lane& lane : lanes) {
+      states.push_back(lane.state);
+    }
+    stops.assign(states.size(), precise_stop::done);
+    precise_advance_lanes(r.m, c, states, stops);
+    std::vector<precise_lane> going;
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+      precise_lane& lane = lanes[i];
+      lane.state = states[i];
+      const bool stopped = stops[i] != precise_stop::done;
+      if (!stopped) {
+        lane.batch.push_back(precise_point(lane.state, r.m.L));
+        if (c.tangent) {
+          chaos_record_point(lane.chaos, lane.state);
+        }
+      }
+      const bool last = stopped || k + 1 == r.config.n_points;
+      if ((last || lane.batch.size() >= precise_batch) && !hand_over(ch, lane.slot, lane.batch)) {
+        return;
+      }
+      if (stopped) {
+        finish(ch, lane.slot, describe_precise_stop(stops[i], lane.state));
+      } else if (last) {
+        finish(ch, lane.slot, "", c.tangent ? chaos_finish(lane.chaos, period) : chaos_summary{});
+      } else {
+        going.push_back(std::move(lane));
+      }
+    }
+    lanes = std::move(going);
+  }
+}
+
 void run_job(const run_request& r, double h_start, job_channel& ch) {
-  for (std::size_t i = 0; i < r.y0.size(); ++i) {
-    run_classic(r, static_cast<int>(i), h_start, ch);
+  if (r.method == run_method::precise) {
+    run_precise(r, ch);
+  } else {
+    run_classic(r, h_start, ch);
   }
 }
 
 }  // namespace
 
-condition_job start_job(const run_request& r, int first, int count, double h_start,
-                        bool in_turn) {
+condition_job start_job(const run_request& r, int first, int count, double h_start, bool in_turn) {
   condition_job job;
   job.first = first;
   job.count = count;
-  job.h_start = h_start;
-  job.confirmed = in_turn;
+  job.confirmed = in_turn || r.method == run_method::precise;
   job.channel = std::make_shared<job_channel>();
-  job.channel->points.resize(static_cast<std::size_t>(count));
+  job.channel->slots.resize(static_cast<std::size_t>(count));
   job.channel->in_turn = in_turn;
-  // The worker owns copies of everything it reads: after a stop the engine returns at once
-  // instead of waiting for the point the worker is computing.
   run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}};
   const auto begin = r.y0.begin() + first;
   own.y0.assign(begin, begin + count);
+  // The worker owns copies of everything it reads: after a stop the engine returns at once
+  // instead of waiting for the point the worker is computing.
   std::thread([request = std::move(own), h_start, channel = job.channel] {
     run_job(request, h_start, *channel);
   }).detach();
   return job;
+}
+
+int precise_group_size(const run_request& r) {
+  const auto points = static_cast<std::size_t>(std::max(1, r.config.n_points));
+  int lanes = max_lanes;
+  while (lanes > 1 && static_cast<std::size_t>(lanes) * points > job_point_cap) {
+    lanes /= 2;
+  }
+  return lanes;
 }

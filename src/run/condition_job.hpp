@@ -17,30 +17,39 @@
 // Points a job may hold for conditions not yet taken before it waits (about 1 MiB).
 constexpr std::size_t job_point_cap = std::size_t{1} << 16;
 
+// What one condition of a job has produced.
+struct condition_slot {
+  point_list points;      // produced, not yet taken
+  bool finished = false;  // every point produced, or the condition stopped early
+  std::string failure;    // why it stopped early, if it did
+  chaos_summary chaos;
+};
+
 struct job_channel {
   std::mutex mutex;
   std::condition_variable changed;
-  std::vector<point_list> points;  // per condition of the job: produced, not yet taken
-  int finished = 0;                // conditions of the job whose points are all produced
-  std::string failure;             // why the condition `finished` stopped early, if it did
-  bool in_turn = false;            // the engine takes the points as they come: no cap
+  std::vector<condition_slot> slots;
+  bool in_turn = false;  // the engine takes the points as they come: no cap
   // Classic method: the first accepted step, and the step size the condition leaves.
   bool first_known = false;
   bool first_accepted = false;
   double first_h = 0.0;
   double end_h = 0.0;
-  std::vector<chaos_summary> chaos;  // per condition, when asked for
   std::atomic<bool> cancel{false};
 };
 
 struct condition_job {
-  int first = 0;  // index of its first condition in the request
-  int count = 0;  // conditions it computes
-  double h_start = 0.0;
-  bool confirmed = false;  // started from the real step size: nothing to confirm
+  int first = 0;           // index of its first condition in the request
+  int count = 0;           // conditions it computes
+  bool confirmed = false;  // classic: started from the real step size, nothing to confirm
   std::shared_ptr<job_channel> channel;
 };
 
-// Starts a job for conditions [first, first + count) on a new thread; when no thread can be
-// had the job is computed on the calling thread, in turn.
+// Starts a job for conditions [first, first + count) on a new thread; the classic method
+// takes one condition a job, starting with step size h_start. Throws std::system_error when
+// no thread can be had.
 condition_job start_job(const run_request& r, int first, int count, double h_start, bool in_turn);
+
+// Conditions the precise method computes together in SIMD lanes, when their points fit in a
+// job's cap; 1 otherwise.
+int precise_group_size(const run_request& r);

@@ -35,8 +35,9 @@ void draw_progress(console& c) {
   const double elapsed = seconds_since(c.start);
   const double rate = elapsed > 0.0 ? static_cast<double>(c.points_done) / elapsed : 0.0;
   char text[160];
-  int length = std::snprintf(text, sizeof text, "condition %d/%d, %lld of %lld points, %.0f points/s",
-                             c.condition, c.conditions, c.points_done, c.points_total, rate);
+  int length =
+      std::snprintf(text, sizeof text, "condition %d/%d, %lld of %lld points, %.0f points/s",
+                    c.condition, c.conditions, c.points_done, c.points_total, rate);
   if (rate > 0.0 && c.points_total > c.points_done && length > 0) {
     const double left = static_cast<double>(c.points_total - c.points_done) / rate;
     length += std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length),
@@ -49,7 +50,11 @@ void draw_progress(console& c) {
   const int shown = length < room ? length : room;
   if (c.shares_line) {
     // Drawn after the numbers with the cursor saved, so the next number lands where it belongs.
-    std::fprintf(stderr, "\x1b" "7 %.*s\x1b[K\x1b" "8", shown, text);
+    std::fprintf(stderr,
+                 "\x1b"
+                 "7 %.*s\x1b[K\x1b"
+                 "8",
+                 shown, text);
   } else {
     std::fprintf(stderr, "\r%.*s\x1b[K", shown, text);
   }

@@ -32,21 +32,28 @@ struct engine_state {
   const run_events& e;
   std::deque<condition_job> ahead;  // started, in condition order
   int next = 0;                     // the next condition to start
-  int window = 1;                   // conditions in flight at most
+  int window = 1;                   // jobs in flight at most
   run_outcome outcome;
 };
 
-// Starts conditions ahead of their turn from h0 until the window is full. A machine that
-// refuses another thread leaves the rest to be started in turn.
+// Conditions a job started at `first` takes.
+int job_size(const engine_state& st, int first) {
+  const int n = static_cast<int>(st.r.y0.size());
+  return st.r.method == run_method::precise ? std::min(precise_group_size(st.r), n - first) : 1;
+}
+
+// Starts conditions ahead of their turn (the classic method from h0) until the window is full.
+// A machine that refuses another thread leaves the rest to be started in turn.
 void fill_window(engine_state& st) {
   const int n = static_cast<int>(st.r.y0.size());
   while (st.next < n && static_cast<int>(st.ahead.size()) < st.window) {
+    const int count = job_size(st, st.next);
     try {
-      st.ahead.push_back(start_job(st.r, st.next, 1, st.r.h0, false));
+      st.ahead.push_back(start_job(st.r, st.next, count, st.r.h0, false));
     } catch (const std::system_error&) {
       return;
     }
-    ++st.next;
+    st.next += count;
   }
 }
 
@@ -66,42 +73,45 @@ bool wait_first_step(engine_state& st, job_channel& ch) {
 }
 
 // Makes the job of the condition in turn one whose result holds for the real step size `h`:
-// a job computed ahead is kept when its first accepted step is the one `h` gives.
+// a classic job computed ahead is kept when its first accepted step is the one `h` gives.
 bool confirm_or_restart(engine_state& st, int index, double h) {
   condition_job& job = st.ahead.front();
-  if (!job.confirmed) {
-    if (!wait_first_step(st, *job.channel)) {
-      return false;
-    }
-    double first_h = 0.0;
-    const bool accepted = first_accepted_step(st.r.m, st.r.config,
-                                              st.r.y0[static_cast<std::size_t>(index)], h, first_h);
-    const job_channel& ch = *job.channel;
-    if (!accepted || !ch.first_accepted || first_h != ch.first_h) {
-      cancel(job);
-      job = start_job(st.r, index, 1, h, true);
-    }
+  if (job.confirmed) {
+    return true;
   }
+  if (!wait_first_step(st, *job.channel)) {
+    return false;
+  }
+  double first_h = 0.0;
+  const bool accepted = first_accepted_step(st.r.m, st.r.config,
+                                            st.r.y0[static_cast<std::size_t>(index)], h, first_h);
+  const job_channel& ch = *job.channel;
+  if (!accepted || !ch.first_accepted || first_h != ch.first_h) {
+    cancel(job);
+    job = start_job(st.r, index, 1, h, true);
+  }
+  return true;
+}
+
+void mark_in_turn(condition_job& job) {
   const std::lock_guard lock(job.channel->mutex);
   job.channel->in_turn = true;
   job.channel->changed.notify_all();
-  return true;
 }
 
 // Delivers the points of condition `index` as they come, until it is finished.
 bool drain(engine_state& st, condition_job& job, int index) {
   job_channel& ch = *job.channel;
-  const auto slot = static_cast<std::size_t>(index - job.first);
+  condition_slot& slot = ch.slots[static_cast<std::size_t>(index - job.first)];
   point_list taken;
   for (;;) {
     bool finished = false;
     {
       std::unique_lock lock(ch.mutex);
-      ch.changed.wait_for(lock, poll_interval, [&] {
-        return !ch.points[slot].empty() || ch.finished > static_cast<int>(slot);
-      });
-      taken.swap(ch.points[slot]);
-      finished = ch.finished > static_cast<int>(slot);
+      ch.changed.wait_for(lock, poll_interval,
+                          [&] { return !slot.points.empty() || slot.finished; });
+      taken.swap(slot.points);
+      finished = slot.finished;
       ch.changed.notify_all();
     }
     if (!taken.empty()) {
@@ -129,10 +139,27 @@ run_outcome stop_all(engine_state& st, run_end end, int index) {
   return st.outcome;
 }
 
+// Starts the job of condition `index` in its turn, when no job ahead has it.
+bool start_in_turn(engine_state& st, int index, double h) {
+  if (st.next != index) {
+    return true;
+  }
+  const int count = job_size(st, index);
+  try {
+    st.ahead.push_back(start_job(st.r, index, count, h, true));
+  } catch (const std::system_error& error) {
+    st.outcome.message = std::string("cannot start a thread: ") + error.what();
+    return false;
+  }
+  st.next += count;
+  return true;
+}
+
 }  // namespace
 
 int thread_count(int threads) {
-  return threads > 0 ? threads : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+  return threads > 0 ? threads
+                     : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
 }
 
 run_outcome run_engine(const run_request& r, const run_events& e) {
@@ -150,36 +177,40 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
       }
       continue;
     }
-    if (st.next == i) {
-      try {
-        st.ahead.push_back(start_job(r, i, 1, h, true));
-      } catch (const std::system_error& error) {
-        st.outcome.message = std::string("cannot start a thread: ") + error.what();
-        return stop_all(st, run_end::failed, i);
-      }
-      ++st.next;
+    if (!start_in_turn(st, i, h)) {
+      return stop_all(st, run_end::failed, i);
     }
     fill_window(st);
-    if (!confirm_or_restart(st, i, h) || !drain(st, st.ahead.front(), i)) {
+    if (i == st.ahead.front().first && !confirm_or_restart(st, i, h)) {
       return stop_all(st, run_end::stopped, i);
     }
-    job_channel& ch = *st.ahead.front().channel;
+    const condition_job job = st.ahead.front();
+    mark_in_turn(st.ahead.front());
+    if (!drain(st, st.ahead.front(), i)) {
+      return stop_all(st, run_end::stopped, i);
+    }
     std::string failure;
     chaos_summary chaos;
     {
-      const std::lock_guard lock(ch.mutex);
-      failure = ch.failure;
+      const condition_job& done = st.ahead.front();
+      const std::lock_guard lock(done.channel->mutex);
+      const condition_slot& slot = done.channel->slots[static_cast<std::size_t>(i - done.first)];
+      failure = slot.failure;
+      chaos = slot.chaos;
       // h is not reset: each condition starts with the step size the previous one left.
-      h = ch.end_h;
+      h = done.channel->end_h;
     }
     if (!failure.empty()) {
       st.outcome.message = failure;
       return stop_all(st, run_end::failed, i);
     }
-    st.ahead.pop_front();
+    if (i + 1 == job.first + job.count) {
+      st.ahead.pop_front();
+    }
     if (!call(e.end, i + 1, chaos)) {
       return stop_all(st, run_end::stopped, i);
     }
   }
+  st.outcome.end_h = h;
   return st.outcome;
 }

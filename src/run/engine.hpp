@@ -42,6 +42,8 @@ struct run_outcome {
   int condition = 0;     // the condition in turn when the run failed or stopped
   long long points = 0;  // points delivered in all
   std::string message;   // why the condition failed
+  double end_h = 0.0;    // classic, complete run: the step size the last condition left (h0
+                         // when no condition ran); a run continued from it gives the same points
 };
 
 // Computes every condition of `r`, several at once, and delivers each one's points in order

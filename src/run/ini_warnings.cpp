@@ -36,8 +36,8 @@ std::vector<std::string> split_tokens(const std::string& text, std::size_t at_mo
 
 // UTF-16 text holds a NUL byte beside nearly every ASCII character, or starts with a BOM.
 bool looks_like_utf16(const std::string& text) {
-  if (text.size() >= 2 && ((text[0] == '\xff' && text[1] == '\xfe') ||
-                           (text[0] == '\xfe' && text[1] == '\xff'))) {
+  if (text.size() >= 2 &&
+      ((text[0] == '\xff' && text[1] == '\xfe') || (text[0] == '\xfe' && text[1] == '\xff'))) {
     return true;
   }
   std::size_t nul = 0;
@@ -61,7 +61,8 @@ std::vector<std::string> ini_warnings(const std::string& text, const ini_content
   // The header's eleventh token is L.
   constexpr std::size_t L_token = 10;
   const std::vector<std::string> header = split_tokens(text, L_token + 1);
-  if (header.size() > L_token && ini.L == 0.0f && std::strtod(header[L_token].c_str(), nullptr) != 0.0) {
+  if (header.size() > L_token && ini.L == 0.0f &&
+      std::strtod(header[L_token].c_str(), nullptr) != 0.0) {
     warnings.push_back("ini.txt: header: L = " + header[L_token] +
                        " rounds to 0 in single precision; every l / L will be inf or nan");
   }

@@ -55,8 +55,8 @@ bool flush_points(point_file& f) {
       continue;
     }
     if (n <= 0) {
-      f.error = std::string("writing ./RESULT/lL.txt failed: ") +
-                std::strerror(n < 0 ? errno : ENOSPC);
+      f.error =
+          std::string("writing ./RESULT/lL.txt failed: ") + std::strerror(n < 0 ? errno : ENOSPC);
       break;
     }
     done += static_cast<std::size_t>(n);

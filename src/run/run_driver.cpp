@@ -106,7 +106,8 @@ int after_stop(run_context& c, const run_outcome& outcome) {
     std::fclose(c.chaos);
   }
   if (outcome.end == run_end::failed) {
-    return give_up(c.out, "condition " + std::to_string(outcome.condition) + ": " + outcome.message);
+    return give_up(c.out,
+                   "condition " + std::to_string(outcome.condition) + ": " + outcome.message);
   }
   const int signal = interrupt_signal();
   if (!c.failure.empty() || !written || signal == 0) {
@@ -175,11 +176,13 @@ int run_trivella(const run_options& options) {
   }
   const bool chaos_written = c.chaos == nullptr || std::fclose(c.chaos) == 0;
   if (!close_point_file(c.points) || !chaos_written) {
-    return give_up(out, c.points.error.empty() ? "writing ./RESULT/chaos.txt failed" : c.points.error);
+    return give_up(out,
+                   c.points.error.empty() ? "writing ./RESULT/chaos.txt failed" : c.points.error);
   }
   if (out.stdout_failed) {
-    report(out, "standard output was closed, so not every condition number was shown; the run "
-                "went on and every point is in RESULT/lL.txt");
+    report(out,
+           "standard output was closed, so not every condition number was shown; the run "
+           "went on and every point is in RESULT/lL.txt");
   }
   print_summary(out, "RESULT/lL.txt");
   return 0;

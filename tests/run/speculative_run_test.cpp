@@ -19,8 +19,8 @@ struct early_run {
   section_stop stop = section_stop::done;
 };
 
-early_run run_from(const model_params& m, const run_config& config,
-                   const std::array<double, 2>& y0, double h) {
+early_run run_from(const model_params& m, const run_config& config, const std::array<double, 2>& y0,
+                   double h) {
   early_run r;
   r.end.y = y0;
   r.end.h = h;
