@@ -1,11 +1,14 @@
 """Tests for plot_section.py --color chaos and the method in its title."""
+import os
 import subprocess
 import sys
 from pathlib import Path
 
 import pytest
 
-TOOL = Path(__file__).resolve().parents[2] / "tools" / "plot_section.py"
+ROOT = Path(__file__).resolve().parents[2]
+TOOL = ROOT / "tools" / "plot_section.py"
+PROGRAM = os.environ.get("TRIVELLA_PROGRAM", str(ROOT / "build" / "release" / "trivella"))
 sys.path.insert(0, str(TOOL.parent))
 import chaos_colors as cc  # noqa: E402
 
@@ -86,3 +89,22 @@ def test_bad_chaos_file_is_one_line_and_exit_1(tmp_path, chaos, fragment):
     assert r.returncode == 1 and len(lines) == 1
     assert lines[0].startswith("plot_section: error:") and fragment in lines[0]
     assert not (tmp_path / "RESULT" / "lL.png").exists()
+
+
+def test_program_output_is_drawn(tmp_path):
+    # The program's own chaos.txt: the island's centre, the separatrix layer and a rotation.
+    assert Path(PROGRAM).exists(), f"build the program first ({PROGRAM})"
+    (tmp_path / "RESULT").mkdir()
+    (tmp_path / "ini.txt").write_text(
+        "t t t\n3 201 0.1 1e-12 1e-6\nr L\n5\nc 1 1 1.5 0 RESULT/a\n"
+        "c 2 2 0 0.25 RESULT/b\nc 3 3 0 -4.5 RESULT/c\n")
+    r = subprocess.run([PROGRAM, "-q", "--precise", "--chaos", str(tmp_path)],
+                       capture_output=True, text=True, timeout=60)
+    assert r.returncode == 0, r.stderr
+    chaos = cc.read_chaos((tmp_path / "RESULT" / "chaos.txt").read_text(), "chaos.txt")
+    assert [row["verdict"] for row in chaos["rows"]] == ["regular", "chaotic", "regular"]
+    assert [row["periods"] for row in chaos["rows"]] == [200, 200, 200]
+    out = tmp_path / "map.svg"
+    r = run_tool(tmp_path, "--color", "chaos", "-o", out)
+    assert r.returncode == 0, r.stderr
+    assert "precise method  (tol=1e-12, L=5)" in out.read_text(encoding="utf-8")
