@@ -12,7 +12,7 @@ BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 # The Python module, which make install adds and make run leaves out.
 MODULE_PACKAGES = pybind11-dev python3-pybind11 python3-dev python3-numpy python3-tqdm
 
-.PHONY: build run test install bench explore
+.PHONY: build run chaos-example test install bench explore
 
 # The program alone. The first configure of a build tree leaves the tests out, so running
 # needs neither GoogleTest nor the test tools; make test turns them on.
@@ -27,6 +27,12 @@ build:
 run: build
 	cd example && ../build/release/trivella && echo
 	sh tools/plot_if_available.sh example
+
+# Runs the precise method with the chaos indicator in example/chaos and draws its section map
+# coloured by each orbit's MEGNO to example/chaos/RESULT/lL.png.
+chaos-example: build
+	build/release/trivella --precise --chaos example/chaos && echo
+	sh tools/plot_if_available.sh example/chaos --color chaos
 
 test:
 	sh tools/ensure_packages.sh $(TEST_PACKAGES)

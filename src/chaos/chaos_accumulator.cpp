@@ -25,6 +25,7 @@ chaos_summary chaos_finish(const chaos_accumulator& a, double period) {
   }
   const double n = static_cast<double>(a.n);
   r.computed = true;
+  r.periods = a.n;
   r.megno = a.sum_y / n;
   r.lyapunov = a.sum_ln / (n * period);
   r.chaotic = chaos_threshold < r.megno;

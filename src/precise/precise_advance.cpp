@@ -2,7 +2,7 @@
 #include "precise/precise_advance.hpp"
 
 #include "precise/compensated.hpp"
-#include "precise/taylor_step.hpp"
+#include "precise/lane_block.hpp"
 
 precise_state precise_start(const model_params& /*m*/, const precise_config& c,
                             const std::array<double, 2>& y0) {

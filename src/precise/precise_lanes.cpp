@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "precise/taylor_step.hpp"
+#include "precise/lane_block.hpp"
 
 void precise_advance_lanes(const model_params& m, const precise_config& c,
                            std::span<precise_state> lanes, std::span<precise_stop> stops) {

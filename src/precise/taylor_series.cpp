@@ -3,6 +3,8 @@
 #include "precise/taylor_series.hpp"
 
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 #include "precise/compensated.hpp"
 
@@ -38,92 +40,161 @@ series_constants make_series_constants(const model_params& m, const precise_conf
 
 namespace {
 
+// The lanes of a block as one value: a GCC vector of 8 doubles, or a plain double for one lane.
+// Its arithmetic is lane by lane and rounds exactly as the scalar operations do.
+template <int W>
+struct lane_vector;
+template <>
+struct lane_vector<1> {
+  using type = double;
+};
+template <>
+struct lane_vector<block_lanes> {
+  using type = double __attribute__((vector_size(block_lanes * sizeof(double))));
+};
+
+template <int W>
+using lanes = typename lane_vector<W>::type;
+
+template <int W>
+[[gnu::always_inline]] inline void load(lanes<W>& v, const double (&row)[W]) {
+  std::memcpy(&v, row, sizeof v);
+}
+
+template <int W>
+[[gnu::always_inline]] inline void store(double (&row)[W], const lanes<W>& v) {
+  std::memcpy(row, &v, sizeof v);
+}
+
+// Calls add(i, r) for i = 0..n with r = i mod 2 as a compile-time constant: each product sum
+// runs in two halves so that consecutive additions do not wait on each other.
+template <typename Add>
+[[gnu::always_inline]] inline void sum_in_halves(int n, const Add& add) {
+  int i = 0;
+  for (; i + 1 <= n; i += 2) {
+    add(i, std::integral_constant<int, 0>{});
+    add(i + 1, std::integral_constant<int, 1>{});
+  }
+  if (i == n) {
+    add(i, std::integral_constant<int, 0>{});
+  }
+}
+
 // theta = 2 phi: (sin theta)' = 2 phi' cos theta, (cos theta)' = -2 phi' sin theta, and the
 // forcing sine and cosine rotate with omega. The tangent (u, w) follows
 //   u' = (alpha + beta cos theta) w - v (l sin theta) u,
 //   w' = v ((l^2 - L^2) cos theta) u + v (l sin theta) w.
 template <int W, bool Tangent>
 [[gnu::always_inline]] inline void series_kernel(const series_constants& k, series_block<W>& b) {
-  double s[max_order + 1][W];
-  double co[max_order + 1][W];
-  double g[max_order + 1][W];   // series of phi'
-  double q[max_order + 1][W];   // series of l^2 - L^2
-  double fs[max_order + 1][W];  // series of sin(omega tau)
-  double fc[max_order + 1][W];
-  double sl[max_order + 1][W];  // series of l sin theta (tangent only)
-  double cq[max_order + 1][W];  // series of (l^2 - L^2) cos theta (tangent only)
-  for (int j = 0; j < W; ++j) {
-    s[0][j] = b.sin_theta[j];
-    co[0][j] = b.cos_theta[j];
-    fs[0][j] = b.sin_wt[j];
-    fc[0][j] = b.cos_wt[j];
+  using V = lanes<W>;
+  V l[max_order + 1];
+  V u[max_order + 1];
+  V w[max_order + 1];
+  V s[max_order + 1];
+  V co[max_order + 1];
+  V g[max_order + 1];   // series of phi'
+  V q[max_order + 1];   // series of l^2 - L^2
+  V fs[max_order + 1];  // series of sin(omega tau)
+  V fc[max_order + 1];
+  V sl[max_order + 1];  // series of l sin theta (tangent only)
+  V cq[max_order + 1];  // series of (l^2 - L^2) cos theta (tangent only)
+  load<W>(l[0], b.l[0]);
+  load<W>(s[0], b.sin_theta);
+  load<W>(co[0], b.cos_theta);
+  load<W>(fs[0], b.sin_wt);
+  load<W>(fc[0], b.cos_wt);
+  if constexpr (Tangent) {
+    load<W>(u[0], b.u[0]);
+    load<W>(w[0], b.w[0]);
   }
   for (int n = 0; n < k.order; ++n) {
     const double inv = k.inv[n + 1];
     // Products whose factors are all known up to order n.
-    double ll[W] = {};
-    double cl[W] = {};
-    double sl_n[W] = {};
-    double cw[W] = {};
-    for (int i = 0; i <= n; ++i) {
-      for (int j = 0; j < W; ++j) {
-        ll[j] += b.l[i][j] * b.l[n - i][j];
-        cl[j] += co[i][j] * b.l[n - i][j];
-        if constexpr (Tangent) {
-          sl_n[j] += s[i][j] * b.l[n - i][j];
-          cw[j] += co[i][j] * b.w[n - i][j];
-        }
-      }
-    }
-    for (int j = 0; j < W; ++j) {
-      q[n][j] = n == 0 ? ll[j] - k.LL : ll[j];
-      g[n][j] = (k.alpha * b.l[n][j] + k.beta * cl[j]) + k.forcing * fs[n][j];
-      if constexpr (Tangent) {
-        sl[n][j] = sl_n[j];
-      }
+    V ll[2] = {};
+    V cl[2] = {};
+    V sl_n[2] = {};
+    V cw[2] = {};
+    sum_in_halves(
+        n, [&](int i, auto r) __attribute__((always_inline)) {
+          ll[r] += l[i] * l[n - i];
+          cl[r] += co[i] * l[n - i];
+          if constexpr (Tangent) {
+            sl_n[r] += s[i] * l[n - i];
+            cw[r] += co[i] * w[n - i];
+          }
+        });
+    q[n] = n == 0 ? (ll[0] + ll[1]) - k.LL : ll[0] + ll[1];
+    g[n] = (k.alpha * l[n] + k.beta * (cl[0] + cl[1])) + k.forcing * fs[n];
+    if constexpr (Tangent) {
+      sl[n] = sl_n[0] + sl_n[1];
     }
     // Products that need q, g or sl at order n.
-    double sq[W] = {};
-    double gc[W] = {};
-    double gs[W] = {};
-    double cq_n[W] = {};
-    double slu[W] = {};
-    double slw[W] = {};
-    double cqu[W] = {};
-    for (int i = 0; i <= n; ++i) {
-      for (int j = 0; j < W; ++j) {
-        sq[j] += s[i][j] * q[n - i][j];
-        gc[j] += g[i][j] * co[n - i][j];
-        gs[j] += g[i][j] * s[n - i][j];
-        if constexpr (Tangent) {
-          cq_n[j] += co[i][j] * q[n - i][j];
-          slu[j] += sl[i][j] * b.u[n - i][j];
-          slw[j] += sl[i][j] * b.w[n - i][j];
-          if (i < n) {
-            cqu[j] += cq[i][j] * b.u[n - i][j];
+    V sq[2] = {};
+    V gc[2] = {};
+    V gs[2] = {};
+    V cq_n[2] = {};
+    V slu[2] = {};
+    V slw[2] = {};
+    sum_in_halves(
+        n, [&](int i, auto r) __attribute__((always_inline)) {
+          sq[r] += s[i] * q[n - i];
+          gc[r] += g[i] * co[n - i];
+          gs[r] += g[i] * s[n - i];
+          if constexpr (Tangent) {
+            cq_n[r] += co[i] * q[n - i];
+            slu[r] += sl[i] * u[n - i];
+            slw[r] += sl[i] * w[n - i];
           }
-        }
-      }
-    }
-    for (int j = 0; j < W; ++j) {
-      b.phi[n + 1][j] = g[n][j] * inv;
-      b.l[n + 1][j] = (k.beta * sq[j]) * inv;
-      s[n + 1][j] = (2.0 * gc[j]) * inv;
-      co[n + 1][j] = -(2.0 * gs[j]) * inv;
-      fs[n + 1][j] = (k.omega * fc[n][j]) * inv;
-      fc[n + 1][j] = -(k.omega * fs[n][j]) * inv;
-      if constexpr (Tangent) {
-        cq[n][j] = cq_n[j];
-        cqu[j] += cq_n[j] * b.u[0][j];
-        b.u[n + 1][j] = ((k.alpha * b.w[n][j] + k.beta * cw[j]) - k.v * slu[j]) * inv;
-        b.w[n + 1][j] = (k.v * (cqu[j] + slw[j])) * inv;
-      }
+        });
+    const V phi_next = g[n] * inv;
+    l[n + 1] = (k.beta * (sq[0] + sq[1])) * inv;
+    s[n + 1] = (2.0 * (gc[0] + gc[1])) * inv;
+    co[n + 1] = -(2.0 * (gs[0] + gs[1])) * inv;
+    fs[n + 1] = (k.omega * fc[n]) * inv;
+    fc[n + 1] = -(k.omega * fs[n]) * inv;
+    store<W>(b.phi[n + 1], phi_next);
+    store<W>(b.l[n + 1], l[n + 1]);
+    if constexpr (Tangent) {
+      cq[n] = cq_n[0] + cq_n[1];
+      V cqu[2] = {};
+      sum_in_halves(
+          n, [&](int i, auto r) __attribute__((always_inline)) { cqu[r] += cq[i] * u[n - i]; });
+      u[n + 1] = ((k.alpha * w[n] + k.beta * (cw[0] + cw[1])) - k.v * (slu[0] + slu[1])) * inv;
+      w[n + 1] = (k.v * ((cqu[0] + cqu[1]) + (slw[0] + slw[1]))) * inv;
+      store<W>(b.u[n + 1], u[n + 1]);
+      store<W>(b.w[n + 1], w[n + 1]);
     }
   }
 }
 
+// sum_{n=1..p} x[n] h^n for every lane.
 template <int W>
-void kernel_for(const series_constants& c, series_block<W>& b) {
+[[gnu::always_inline]] inline void horner(const double (*x)[W], int p, const lanes<W>& h,
+                                          double (&out)[W]) {
+  lanes<W> acc;
+  lanes<W> x_n;
+  load<W>(acc, x[p]);
+  for (int n = p - 1; 1 <= n; --n) {
+    load<W>(x_n, x[n]);
+    acc = acc * h + x_n;
+  }
+  store<W>(out, acc * h);
+}
+
+template <int W>
+[[gnu::always_inline]] inline void increments_for(const series_constants& c, series_block<W>& b) {
+  lanes<W> h;
+  load<W>(h, b.h);
+  horner<W>(b.phi, c.order, h, b.d_phi);
+  horner<W>(b.l, c.order, h, b.d_l);
+  if (c.tangent) {
+    horner<W>(b.u, c.order, h, b.d_u);
+    horner<W>(b.w, c.order, h, b.d_w);
+  }
+}
+
+template <int W>
+[[gnu::always_inline]] inline void kernel_for(const series_constants& c, series_block<W>& b) {
   if (c.tangent) {
     series_kernel<W, true>(c, b);
   } else {
@@ -131,7 +202,7 @@ void kernel_for(const series_constants& c, series_block<W>& b) {
   }
 }
 
-// The same kernel compiled three times; the caller picks by what the processor supports.
+// The same kernels compiled three times; the caller picks by what the processor supports.
 __attribute__((target("avx512f"))) void coefficients_avx512(const series_constants& c,
                                                             series_block<block_lanes>& b) {
   kernel_for<block_lanes>(c, b);
@@ -140,6 +211,16 @@ __attribute__((target("avx512f"))) void coefficients_avx512(const series_constan
 __attribute__((target("avx2"))) void coefficients_avx2(const series_constants& c,
                                                        series_block<block_lanes>& b) {
   kernel_for<block_lanes>(c, b);
+}
+
+__attribute__((target("avx512f"))) void increments_avx512(const series_constants& c,
+                                                          series_block<block_lanes>& b) {
+  increments_for<block_lanes>(c, b);
+}
+
+__attribute__((target("avx2"))) void increments_avx2(const series_constants& c,
+                                                     series_block<block_lanes>& b) {
+  increments_for<block_lanes>(c, b);
 }
 
 }  // namespace
@@ -169,4 +250,20 @@ void taylor_coefficients(const series_constants& c, series_block<block_lanes>& b
       break;
   }
   kernel_for<block_lanes>(c, b);
+}
+
+void taylor_increments(const series_constants& c, series_block<1>& b) { increments_for<1>(c, b); }
+
+void taylor_increments(const series_constants& c, series_block<block_lanes>& b, lane_isa isa) {
+  switch (isa) {
+    case lane_isa::avx512:
+      increments_avx512(c, b);
+      return;
+    case lane_isa::avx2:
+      increments_avx2(c, b);
+      return;
+    case lane_isa::baseline:
+      break;
+  }
+  increments_for<block_lanes>(c, b);
 }

@@ -37,7 +37,7 @@ series_constants make_series_constants(const model_params& m, const precise_conf
 // Coefficients x[n][lane] of x(tau0 + h) = sum_n x[n] h^n for phi (from n = 1), l and, with the
 // tangent, dphi (u) and dl (w). The caller fills the order-0 inputs.
 template <int W>
-struct series_block {
+struct alignas(64) series_block {
   double sin_theta[W] = {};  // sin 2phi at tau0
   double cos_theta[W] = {};
   double sin_wt[W] = {};  // sin(omega tau0)
@@ -46,6 +46,11 @@ struct series_block {
   double l[max_order + 1][W] = {};
   double u[max_order + 1][W] = {};
   double w[max_order + 1][W] = {};
+  double h[W] = {};      // step of each lane; 0 for a lane that does not step
+  double d_phi[W] = {};  // sum_{n=1..p} x[n] h^n for x = phi, l, u, w
+  double d_l[W] = {};
+  double d_u[W] = {};
+  double d_w[W] = {};
 };
 
 // Number of conditions one SIMD block advances together.
@@ -60,3 +65,7 @@ lane_isa best_lane_isa();
 // Fills orders 1..p of every lane from the order-0 inputs (l[0], u[0], w[0], the sines).
 void taylor_coefficients(const series_constants& c, series_block<1>& b);
 void taylor_coefficients(const series_constants& c, series_block<block_lanes>& b, lane_isa isa);
+
+// Fills d_phi, d_l (and with the tangent d_u, d_w) from the coefficients and h, by Horner's rule.
+void taylor_increments(const series_constants& c, series_block<1>& b);
+void taylor_increments(const series_constants& c, series_block<block_lanes>& b, lane_isa isa);

@@ -1,5 +1,8 @@
-// Taylor steps of W conditions at once, each landing exactly on its own next section point.
+// One Taylor step of one lane: its size, the landing on the section point, the compensated
+// update of the state, and the guards that stop a run that cannot finish.
 #pragma once
+
+#include <cstdint>
 
 #include "precise/precise_state.hpp"
 #include "precise/taylor_series.hpp"
@@ -18,9 +21,22 @@ segment_length segment_to_point(const series_constants& c, int direction, std::i
 double tolerance_step(const series_constants& c, double phi_pm1, double phi_p, double l_pm1,
                       double l_p);
 
-// Advances each lanes[j] from its local time tau to its next section point and writes why it
-// stopped to stops[j]. Every lane performs the same operations whatever W and isa are (isa
-// picks the compiled form of the block kernel and is not read for W = 1).
-template <int W>
-void advance_to_section(const series_constants& c, int direction, lane_isa isa,
-                        precise_state* const* lanes, precise_stop* stops);
+// The step a lane takes from its local time tau.
+struct step_plan {
+  double h = 0.0;        // signed step size; 0 when the lane stops instead
+  double tau_new = 0.0;  // local time after the step
+  double time_lo = 0.0;  // landing only: true remaining time minus h, from rounding
+  bool lands = false;    // the step ends on the section point
+  precise_stop stop = precise_stop::done;
+};
+
+// Plans the step from s.tau given the tolerance step h_tol (stored in s.h): the tolerance
+// step, or the rest of the segment when that is not longer. Stops on a collapsed step or
+// when steps_here reached max_precise_steps.
+step_plan plan_step(int direction, const segment_length& span, double h_tol,
+                    std::int64_t steps_here, precise_state& s);
+
+// Adds the increments to the state with compensation and reduces phi, or returns
+// state_not_finite and leaves s as it was. A landing step also moves s to the next point.
+precise_stop commit_step(const step_plan& plan, double d_phi, double d_l, double d_u, double d_w,
+                         precise_state& s);

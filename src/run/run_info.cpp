@@ -1,6 +1,9 @@
 // Writers of RESULT/run_info.txt and RESULT/chaos.txt.
 #include "run/run_info.hpp"
 
+#include <cinttypes>
+
+#include "chaos/chaos_accumulator.hpp"
 #include "run/run_files.hpp"
 
 bool write_run_info(const run_request& r, std::string& error) {
@@ -28,12 +31,23 @@ bool open_chaos_file(std::FILE*& chaos, std::string& error) {
     error = cannot_create(chaos_path);
     return false;
   }
-  std::fputs("# condition phi0 l0 megno lyapunov verdict\n", chaos);
+  std::fprintf(chaos,
+               "# chaotic when megno > %g; megno: mean MEGNO <Y> of the stroboscopic map over "
+               "`periods` periods of 4 pi / omega from the first point; lyapunov: its finite-time "
+               "maximal Lyapunov exponent per unit time\n",
+               chaos_threshold);
+  std::fputs("# condition phi0 l0 megno lyapunov periods verdict\n", chaos);
   return true;
 }
 
 void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 2>& y0,
                       const chaos_summary& summary) {
-  std::fprintf(chaos, "%d %.9g %.9g %.6g %.6g %s\n", condition, y0[0], y0[1], summary.megno,
-               summary.lyapunov, summary.chaotic ? "chaotic" : "regular");
+  // Without a period (fewer than two points) there is nothing to judge.
+  if (!summary.computed) {
+    std::fprintf(chaos, "%d %.9g %.9g nan nan 0 undecided\n", condition, y0[0], y0[1]);
+    return;
+  }
+  std::fprintf(chaos, "%d %.9g %.9g %.6g %.6g %" PRId64 " %s\n", condition, y0[0], y0[1],
+               summary.megno, summary.lyapunov, summary.periods,
+               summary.chaotic ? "chaotic" : "regular");
 }

@@ -13,9 +13,10 @@
 // time, L and the model's constants. False with `error` set.
 bool write_run_info(const run_request& r, std::string& error);
 
-// Creates RESULT/chaos.txt with its header line.
+// Creates RESULT/chaos.txt with its two header lines: the threshold, then the column names.
 bool open_chaos_file(std::FILE*& chaos, std::string& error);
 
-// One line: the condition, phi0, l0, the indicators and the verdict as the last word.
+// One line: the condition, phi0, l0, megno, lyapunov, periods and the verdict as the last word
+// (regular, chaotic, or undecided when no period was computed).
 void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 2>& y0,
                       const chaos_summary& summary);

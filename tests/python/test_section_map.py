@@ -106,7 +106,8 @@ def test_chaos_indicators_are_the_programs(program_run):
     phi0, l0 = zip(*conditions)
     _, indicators = trivella.section_map(phi0, l0, 60, L=5.0, h0=0.1, tol=1e-9, eps=1e-6,
                                          method="precise", chaos=True)
-    rows = [line.split() for line in (work / "RESULT/chaos.txt").read_text().splitlines()[1:]]
+    rows = [line.split() for line in (work / "RESULT/chaos.txt").read_text().splitlines()
+            if not line.startswith("#")]
     assert [r[-1] == "chaotic" for r in rows] == list(indicators["chaotic"])
     for row, megno, lyapunov in zip(rows, indicators["megno"], indicators["lyapunov"]):
         assert float(row[3]) == pytest.approx(megno, rel=1e-5)

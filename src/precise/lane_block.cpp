@@ -1,0 +1,134 @@
+// The step loop shared by the scalar and the SIMD path: order-0 inputs, coefficients, step
+// plans, increments, and the compensated update of each lane.
+#include "precise/lane_block.hpp"
+
+#include <cmath>
+
+#include "precise/taylor_step.hpp"
+
+namespace {
+
+// sin and cos of theta = 2 phi and of omega tau for one lane; one out-of-line function so that
+// every lane count calls the library the same way.
+[[gnu::noinline]] void order_zero_sines(double phi, double phi_lo, double omega_tau,
+                                        double& sin_theta, double& cos_theta, double& sin_wt,
+                                        double& cos_wt) {
+  const double s = std::sin(2.0 * phi);
+  const double c = std::cos(2.0 * phi);
+  // The compensation term shifts theta by 2 phi_lo: first order is exact to rounding.
+  sin_theta = s + c * (2.0 * phi_lo);
+  cos_theta = c - s * (2.0 * phi_lo);
+  sin_wt = std::sin(omega_tau);
+  cos_wt = std::cos(omega_tau);
+}
+
+// sum_{n=1..p} n x[n] h^(n-1): the rate at the end of the step.
+template <int W>
+double end_rate(const double (&x)[max_order + 1][W], int p, int j, double h) {
+  double acc = p * x[p][j];
+  for (int n = p - 1; 1 <= n; --n) {
+    acc = acc * h + n * x[n][j];
+  }
+  return acc;
+}
+
+template <int W>
+void compute_coefficients(const series_constants& c, lane_isa isa, series_block<W>& b) {
+  if constexpr (W == 1) {
+    taylor_coefficients(c, b);
+  } else {
+    taylor_coefficients(c, b, isa);
+  }
+}
+
+template <int W>
+void compute_increments(const series_constants& c, lane_isa isa, series_block<W>& b) {
+  if constexpr (W == 1) {
+    taylor_increments(c, b);
+  } else {
+    taylor_increments(c, b, isa);
+  }
+}
+
+}  // namespace
+
+template <int W>
+void advance_to_section(const series_constants& c, int direction, lane_isa isa,
+                        precise_state* const* lanes, precise_stop* stops) {
+  const int p = c.order;
+  series_block<W> b;
+  segment_length span[W];
+  step_plan plan[W];
+  bool active[W];
+  std::int64_t steps_here[W];
+  int running = 0;
+  for (int j = 0; j < W; ++j) {
+    const precise_state& s = *lanes[j];
+    span[j] = segment_to_point(c, direction, s.k);
+    active[j] = std::isfinite(s.phi + s.phi_lo) && std::isfinite(s.l + s.l_lo) &&
+                std::isfinite(s.tangent[0]) && std::isfinite(s.tangent[1]);
+    running += active[j] ? 1 : 0;
+    steps_here[j] = 0;
+    stops[j] = active[j] ? precise_stop::done : precise_stop::state_not_finite;
+  }
+  const auto retire = [&](int j, precise_stop stop) {
+    stops[j] = stop;
+    active[j] = false;
+    --running;
+  };
+  while (0 < running) {
+    for (int j = 0; j < W; ++j) {
+      if (!active[j]) {
+        continue;  // its coefficients are computed from stale inputs and not used
+      }
+      const precise_state& s = *lanes[j];
+      b.l[0][j] = s.l;
+      b.u[0][j] = s.tangent[0];
+      b.w[0][j] = s.tangent[1];
+      order_zero_sines(s.phi, s.phi_lo, c.omega * s.tau, b.sin_theta[j], b.cos_theta[j],
+                       b.sin_wt[j], b.cos_wt[j]);
+    }
+    compute_coefficients(c, isa, b);
+    for (int j = 0; j < W; ++j) {
+      b.h[j] = 0.0;
+      if (!active[j]) {
+        continue;
+      }
+      const double h_tol =
+          tolerance_step(c, b.phi[p - 1][j], b.phi[p][j], b.l[p - 1][j], b.l[p][j]);
+      plan[j] = plan_step(direction, span[j], h_tol, steps_here[j], *lanes[j]);
+      if (plan[j].stop != precise_stop::done) {
+        retire(j, plan[j].stop);
+      }
+      b.h[j] = plan[j].h;
+    }
+    compute_increments(c, isa, b);
+    for (int j = 0; j < W; ++j) {
+      if (!active[j]) {
+        continue;
+      }
+      double d[4] = {b.d_phi[j], b.d_l[j], c.tangent ? b.d_u[j] : 0.0, c.tangent ? b.d_w[j] : 0.0};
+      if (plan[j].lands) {
+        // Carry the state over the rest of the true segment length at its end rate.
+        const double t = plan[j].time_lo;
+        const double h = plan[j].h;
+        d[0] = d[0] + t * end_rate(b.phi, p, j, h);
+        d[1] = d[1] + t * end_rate(b.l, p, j, h);
+        if (c.tangent) {
+          d[2] = d[2] + t * end_rate(b.u, p, j, h);
+          d[3] = d[3] + t * end_rate(b.w, p, j, h);
+        }
+      }
+      const precise_stop stop = commit_step(plan[j], d[0], d[1], d[2], d[3], *lanes[j]);
+      ++steps_here[j];
+      if (stop != precise_stop::done || plan[j].lands) {
+        retire(j, stop);
+      }
+    }
+  }
+}
+
+template void advance_to_section<1>(const series_constants&, int, lane_isa, precise_state* const*,
+                                    precise_stop*);
+template void advance_to_section<block_lanes>(const series_constants&, int, lane_isa,
+                                              precise_state* const*, precise_stop*);
