@@ -116,14 +116,24 @@ def read_extras(workdir, ini, color):
     (rows, threshold) of chaos.txt."""
     result = os.path.join(workdir, "RESULT")
     info_path = os.path.join(result, "run_info.txt")
-    info = (chaos_colors.read_run_info(read_text(info_path))
-            if os.path.exists(info_path) else None)
+    info = None
+    # A precise run writes run_info.txt after its last point; a later classic run leaves it
+    # in place but rewrites lL.txt after it.
+    if os.path.exists(info_path):
+        if os.path.getmtime(info_path) >= os.path.getmtime(os.path.join(result, "lL.txt")):
+            info = chaos_colors.read_run_info(read_text(info_path))
+        else:
+            print(f"warning: {info_path} is older than lL.txt: it belongs to an earlier run",
+                  file=sys.stderr)
     if color != "chaos":
         return info, None
     path = os.path.join(result, "chaos.txt")
     if not os.path.exists(path):
         raise InputError(f"{path}: file not found (--color chaos needs a run of "
                          "trivella --precise --chaos)")
+    if info is None or info.get("chaos") != "yes":
+        raise InputError(f"{path} belongs to an earlier run, not to the points in lL.txt "
+                         "(--color chaos needs a run of trivella --precise --chaos)")
     try:
         chaos = chaos_colors.read_chaos(read_text(path), path)
         rows = chaos_colors.match_conditions(chaos, ini, path)

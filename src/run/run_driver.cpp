@@ -96,22 +96,38 @@ run_events events_for(run_context& c) {
   return e;
 }
 
-// Writes what was computed and says where the run stopped.
-int after_stop(run_context& c, const run_outcome& outcome) {
+// Closes the result files; a precise run then writes run_info.txt, last, so that it is newer
+// than the points it describes and older than those of any later run. False with `error`
+// set when a file could not be written.
+bool close_results(run_context& c, const run_request& r, std::string& error) {
   if (c.condition_file != nullptr) {
     std::fclose(c.condition_file);
+    c.condition_file = nullptr;
   }
-  const bool written = close_point_file(c.points);
-  if (c.chaos != nullptr) {
-    std::fclose(c.chaos);
+  bool written = close_point_file(c.points);
+  error = c.points.error;
+  if (c.chaos != nullptr && std::fclose(c.chaos) != 0 && written) {
+    error = std::string("writing ") + chaos_path + " failed";
+    written = false;
   }
+  c.chaos = nullptr;
+  if (r.method == run_method::precise && !write_run_info(r, error)) {
+    written = false;
+  }
+  return written;
+}
+
+// Writes what was computed and says where the run stopped.
+int after_stop(run_context& c, const run_request& r, const run_outcome& outcome) {
+  std::string error;
+  const bool written = close_results(c, r, error);
   if (outcome.end == run_end::failed) {
     return give_up(c.out,
                    "condition " + std::to_string(outcome.condition) + ": " + outcome.message);
   }
   const int signal = interrupt_signal();
   if (!c.failure.empty() || !written || signal == 0) {
-    return give_up(c.out, !c.failure.empty() ? c.failure : c.points.error);
+    return give_up(c.out, !c.failure.empty() ? c.failure : error);
   }
   report(c.out, std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
                     " during condition " + std::to_string(outcome.condition) + " after " +
@@ -161,9 +177,6 @@ int run_trivella(const run_options& options) {
     return give_up(out, error);
   }
   const run_request request = request_for(options, ini);
-  if (options.method == run_method::precise && !write_run_info(request, error)) {
-    return give_up(out, error);
-  }
   if (options.chaos && !open_chaos_file(c.chaos, error)) {
     return give_up(out, error);
   }
@@ -172,12 +185,10 @@ int run_trivella(const run_options& options) {
                 static_cast<long long>(ini.blocks.size()) * std::max(0, ini.config.n_points));
   const run_outcome outcome = run_engine(request, events_for(c));
   if (outcome.end != run_end::complete) {
-    return after_stop(c, outcome);
+    return after_stop(c, request, outcome);
   }
-  const bool chaos_written = c.chaos == nullptr || std::fclose(c.chaos) == 0;
-  if (!close_point_file(c.points) || !chaos_written) {
-    return give_up(out,
-                   c.points.error.empty() ? "writing ./RESULT/chaos.txt failed" : c.points.error);
+  if (!close_results(c, request, error)) {
+    return give_up(out, error);
   }
   if (out.stdout_failed) {
     report(out,

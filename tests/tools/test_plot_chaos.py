@@ -22,7 +22,7 @@ CHAOS = ("# chaotic when megno > 5; megno: mean MEGNO\n"
          "3 3.0999999 -3 2.1 0.0004 999 regular\n")
 
 
-def make_run(tmp_path, chaos=CHAOS, info="method precise\ntol 9.99999996e-13\nL 5\n"):
+def make_run(tmp_path, chaos=CHAOS, info="method precise\ntol 9.99999996e-13\nL 5\nchaos yes\n"):
     result = tmp_path / "RESULT"
     result.mkdir()
     (tmp_path / "ini.txt").write_text(INI)
@@ -98,3 +98,16 @@ def test_program_output_is_drawn(tmp_path):
     r = run_tool(tmp_path, "--color", "chaos", "-o", out)
     assert r.returncode == 0, r.stderr
     assert "precise method  (tol=1e-12, L=5)" in out.read_text(encoding="utf-8")
+
+
+def test_files_of_an_earlier_precise_run_are_not_taken(tmp_path):
+    # catches: a classic run after a precise one drawn as precise, coloured by stale verdicts
+    make_run(tmp_path)
+    later = os.path.getmtime(tmp_path / "RESULT/run_info.txt") + 10
+    os.utime(tmp_path / "RESULT/lL.txt", (later, later))
+    r = run_tool(tmp_path, "--color", "chaos")
+    assert r.returncode == 1 and "belongs to an earlier run" in r.stderr
+    out = tmp_path / "map.svg"
+    r = run_tool(tmp_path, "-o", out)
+    assert r.returncode == 0 and "older than lL.txt" in r.stderr
+    assert "precise method" not in out.read_text(encoding="utf-8")
