@@ -15,9 +15,11 @@ run: build
 test: build
 	ctest --preset release -j $(JOBS)
 
-# Kernel figures from Google Benchmark, then whole-run ratios against the literal oracle.
+# Kernel figures from Google Benchmark, whole-run ratios against the literal oracle, then the
+# precise method against GSL's rk8pd.
 bench:
 	cmake --preset release -DTRIVELLA_BENCH=ON
-	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench
+	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench precise_bench
 	build/release/bench/kernel_bench
 	build/release/bench/whole_run_bench $(BENCH_ARGS)
+	build/release/bench/precise_bench
