@@ -56,10 +56,12 @@ explore:
 	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python trivella_stream >&2
 	@PYTHONPATH=build/release/python:python /usr/bin/python3 -m trivella_explorer
 
-# Kernel figures from Google Benchmark, then whole-run ratios against the literal oracle.
+# Kernel figures from Google Benchmark, whole-run ratios against the literal oracle, then the
+# precise method against GSL's rk8pd.
 bench:
 	sh tools/ensure_packages.sh $(BENCH_PACKAGES)
 	cmake --preset release -DBUILD_TESTING=ON -DTRIVELLA_BENCH=ON
-	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench
+	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench precise_bench
 	build/release/bench/kernel_bench
 	build/release/bench/whole_run_bench $(BENCH_ARGS)
+	build/release/bench/precise_bench

@@ -8,20 +8,6 @@
 
 namespace {
 
-// sin and cos of theta = 2 phi and of omega tau for one lane; one out-of-line function so that
-// every lane count calls the library the same way.
-[[gnu::noinline]] void order_zero_sines(double phi, double phi_lo, double omega_tau,
-                                        double& sin_theta, double& cos_theta, double& sin_wt,
-                                        double& cos_wt) {
-  const double s = std::sin(2.0 * phi);
-  const double c = std::cos(2.0 * phi);
-  // The compensation term shifts theta by 2 phi_lo: first order is exact to rounding.
-  sin_theta = s + c * (2.0 * phi_lo);
-  cos_theta = c - s * (2.0 * phi_lo);
-  sin_wt = std::sin(omega_tau);
-  cos_wt = std::cos(omega_tau);
-}
-
 // sum_{n=1..p} n x[n] h^(n-1): the rate at the end of the step.
 template <int W>
 double end_rate(const double (&x)[max_order + 1][W], int p, int j, double h) {
@@ -85,8 +71,9 @@ void advance_to_section(const series_constants& c, int direction, lane_isa isa,
       b.l[0][j] = s.l;
       b.u[0][j] = s.tangent[0];
       b.w[0][j] = s.tangent[1];
-      order_zero_sines(s.phi, s.phi_lo, c.omega * s.tau, b.sin_theta[j], b.cos_theta[j],
-                       b.sin_wt[j], b.cos_wt[j]);
+      b.phi0[j] = s.phi;
+      b.phi0_lo[j] = s.phi_lo;
+      b.omega_tau[j] = c.omega * s.tau;
     }
     compute_coefficients(c, isa, b);
     for (int j = 0; j < W; ++j) {

@@ -19,7 +19,7 @@ double max_error(const model_params& m, const precise_config& c, const std::arra
   double worst = 0.0;
   for (const auto& r : reference) {
     if (precise_advance(m, c, s) != precise_stop::done) {
-      return INFINITY;
+      return HUGE_VAL;
     }
     const std::array<double, 2> p = precise_point(s, m.L);
     const double d_phi = std::fabs(std::remainder(p[0] - r[0], 2.0 * pi));

@@ -1,6 +1,7 @@
 // Invariants of the flow the precise method must keep: area, energy without forcing,
 // reversibility of the map, the tangent flow against finite differences, and its stops.
 #include <gtest/gtest.h>
+#include <quadmath.h>
 
 #include <cmath>
 #include <limits>
@@ -177,6 +178,22 @@ TEST(PreciseStops, NonFiniteStatesStopAndKeepTheLastFiniteOne) {
   const precise_stop stop = precise_advance(m, config(1e-9), big);
   EXPECT_TRUE(stop == precise_stop::state_not_finite || stop == precise_stop::step_collapsed);
   EXPECT_TRUE(std::isfinite(big.phi) && std::isfinite(big.l));
+}
+
+// catches: a start angle of many turns left unreduced, or reduced by the double nearest 2 pi.
+TEST(PreciseStart, ReducesAnyStartAngleModuloTwoPi) {
+  const model_params m = model_with_L(1.0f);
+  for (double phi0 : {-1e-300, 7.0, -7.0, 1e4, -3e5, 3.4e38}) {
+    const precise_state s = precise_start(m, config(1e-9), {phi0, 0.5});
+    EXPECT_GE(s.phi, 0.0) << phi0;
+    EXPECT_LT(s.phi, 2.0 * pi) << phi0;
+    EXPECT_LT(std::fabs(s.phi_lo), 1e-15) << phi0;
+    if (std::fabs(phi0) < 1e6) {
+      const __float128 turn = 2 * acosq(-1);
+      const __float128 miss = remainderq((s.phi - fmodq(phi0, turn)) + s.phi_lo, turn);
+      EXPECT_NEAR(static_cast<double>(miss), 0.0, 1e-18) << phi0;
+    }
+  }
 }
 
 // With l = L = 0 and no forcing nothing moves: one step of any length reaches the point.
