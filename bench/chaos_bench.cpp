@@ -44,7 +44,7 @@ void precise_points(benchmark::State& state, bool tangent) {
       for (int k = 0; k < points_per_iteration; ++k) {
         benchmark::DoNotOptimize(precise_advance(m, c, s));
         if (tangent) {
-          chaos_record_point(a, s);
+          chaos_record_point(a, s.tangent);
         }
       }
       benchmark::DoNotOptimize(chaos_finish(a, 1.0));
@@ -72,7 +72,7 @@ void precise_lane_points(benchmark::State& state, bool tangent) {
     for (int k = 0; k < points_per_iteration; ++k) {
       precise_advance_lanes(m, c, lanes, stops);
       for (std::size_t i = 0; tangent && i < lanes.size(); ++i) {
-        chaos_record_point(a[i], lanes[i]);
+        chaos_record_point(a[i], lanes[i].tangent);
       }
     }
     benchmark::DoNotOptimize(lanes.data());

@@ -3,9 +3,9 @@
 
 #include <cmath>
 
-void chaos_record_point(chaos_accumulator& a, precise_state& s) {
+void chaos_record_point(chaos_accumulator& a, std::array<double, 2>& tangent) {
   // hypot: no overflow or underflow in the squares, whatever one period did to the norm.
-  const double norm = std::hypot(s.tangent[0], s.tangent[1]);
+  const double norm = std::hypot(tangent[0], tangent[1]);
   if (a.started) {
     ++a.n;
     const double ln_r = std::log(norm);
@@ -14,8 +14,8 @@ void chaos_record_point(chaos_accumulator& a, precise_state& s) {
     a.sum_y += 2.0 * a.sum_k_ln / static_cast<double>(a.n);
   }
   a.started = true;
-  s.tangent[0] /= norm;
-  s.tangent[1] /= norm;
+  tangent[0] /= norm;
+  tangent[1] /= norm;
 }
 
 chaos_summary chaos_finish(const chaos_accumulator& a, double period) {

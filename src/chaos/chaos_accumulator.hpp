@@ -2,10 +2,10 @@
 // tangent vector that the precise method carries from one section point to the next.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "chaos/chaos_summary.hpp"
-#include "precise/precise_state.hpp"
 
 // The verdict: chaotic when the mean MEGNO over the run exceeds this.
 constexpr double chaos_threshold = 4.0;
@@ -20,9 +20,9 @@ struct chaos_accumulator {
   double sum_y = 0.0;     // sum of Y_k = (2 / k) * (sum of j ln r_j, j <= k)
 };
 
-// Accumulates the tangent of the section point just reached in `s`, then rescales s.tangent
+// Accumulates the tangent vector at the section point just reached, then rescales it
 // to unit length, so the next period starts from norm 1 and nothing overflows.
-void chaos_record_point(chaos_accumulator& a, precise_state& s);
+void chaos_record_point(chaos_accumulator& a, std::array<double, 2>& tangent);
 
 // The mean MEGNO <Y>_n, lambda = sum ln r_k / (n * period), and the verdict (chaos_threshold).
 // With fewer than two points recorded there is no period: `computed` stays false.

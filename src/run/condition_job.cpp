@@ -133,7 +133,7 @@ void run_precise(const run_request& r, job_channel& ch) {
       if (!stopped) {
         lane.batch.push_back(precise_point(lane.state, r.m.L));
         if (c.tangent) {
-          chaos_record_point(lane.chaos, lane.state);
+          chaos_record_point(lane.chaos, lane.state.tangent);
         }
       }
       const bool last = stopped || k + 1 == r.config.n_points;

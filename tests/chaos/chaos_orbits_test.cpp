@@ -29,7 +29,7 @@ chaos_summary indicator(const model_params& m, double phi0, double r) {
   chaos_accumulator a;
   for (int k = 0; k <= periods; ++k) {
     EXPECT_EQ(precise_advance(m, c, s), precise_stop::done);
-    chaos_record_point(a, s);
+    chaos_record_point(a, s.tangent);
   }
   return chaos_finish(a, 4.0 * pi / static_cast<double>(m.omega));
 }
