@@ -10,13 +10,6 @@
 
 namespace {
 
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-  char text[400];
-  std::snprintf(text, sizeof text, pattern, args...);
-  return text;
-}
-
 std::string collapse_cause(const run_request& r, const std::array<double, 2>& y0,
                            const std::array<double, 2>& y_stop) {
   const double tol = r.config.tol;
@@ -26,7 +19,7 @@ std::string collapse_cause(const run_request& r, const std::array<double, 2>& y0
   // An error bound as large as the state itself controls nothing: the first steps grow until
   // they throw the state far away, where the equations change too fast for any usable step.
   if (std::max({1.0, std::fabs(L), std::fabs(l0)}) <= tol) {
-    return format(
+    return format_message(
         "tol = %.3g is far too large for an error bound: steps it let through carried l from %.3g "
         "to %.3g, where no usable step meets it",
         tol, l0, l);
@@ -36,13 +29,13 @@ std::string collapse_cause(const run_request& r, const std::array<double, 2>& y0
   const double v = std::fabs(derive_rate_constants(r.m).v);
   const double time_scale = 1.0 / (v * std::max(l * l, L * L));
   if (time_scale * std::pow(tol, 0.2) < min_step) {
-    return format(
+    return format_message(
         "l0 or L too large: at l = %.3g with L = %.3g the solution changes on a time scale of "
         "about %.1g, and no usable step keeps the error within tol = %.3g",
         l, L, time_scale, tol);
   }
   // On a tame state only rounding keeps a step of min_step from meeting tol.
-  return format("tol = %.3g is too small: rounding errors alone exceed it", tol);
+  return format_message("tol = %.3g is too small: rounding errors alone exceed it", tol);
 }
 
 }  // namespace

@@ -4,17 +4,6 @@
 #include <cstdio>
 #include <string>
 
-namespace {
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-  char text[400];
-  std::snprintf(text, sizeof text, pattern, args...);
-  return text;
-}
-
-}  // namespace
-
 std::string describe(const section_outcome& outcome, double eps) {
   const double t = outcome.t;
   const double h = outcome.h;
@@ -22,29 +11,31 @@ std::string describe(const section_outcome& outcome, double eps) {
     case section_stop::done:
       return "all section points collected";
     case section_stop::state_not_finite:
-      return format("the state became infinite or NaN at t = %.10g; no section point can follow",
-                    t);
+      return format_message(
+          "the state became infinite or NaN at t = %.10g; no section point can follow", t);
     case section_stop::step_collapsed:
-      return format("the step size fell to %.3g at t = %.10g, below the smallest usable step %.0e",
-                    h, t, min_step);
+      return format_message(
+          "the step size fell to %.3g at t = %.10g, below the smallest usable step %.0e", h, t,
+          min_step);
     case section_stop::step_unbounded:
-      return format(
+      return format_message(
           "the step size grew without bound at t = %.10g: the error estimate stays at or below "
           "tol/8 (tol too large?)",
           t);
     case section_stop::time_stalled:
-      return format("time stopped advancing at t = %.17g: t + h == t with h = %.3g", t, h);
+      return format_message("time stopped advancing at t = %.17g: t + h == t with h = %.3g", t, h);
     case section_stop::no_section_point:
-      return format("no section point after %llu steps, at t = %.10g with h = %.3g",
-                    static_cast<unsigned long long>(max_steps_per_point), t, h);
+      return format_message("no section point after %llu steps, at t = %.10g with h = %.3g",
+                            static_cast<unsigned long long>(max_steps_per_point), t, h);
     case section_stop::refinement_unreachable:
-      return format(
+      return format_message(
           "the crossing after t = %.10g cannot be refined to eps = %.3g: the section value "
           "closest to zero that double precision gives there is %.3g",
           t, eps, outcome.detail);
     case section_stop::refinement_exhausted:
-      return format("the crossing after t = %.10g was not refined to eps = %.3g in %llu retries", t,
-                    eps, static_cast<unsigned long long>(max_refinement_retries));
+      return format_message(
+          "the crossing after t = %.10g was not refined to eps = %.3g in %llu retries", t, eps,
+          static_cast<unsigned long long>(max_refinement_retries));
   }
   return "unknown stop";
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Accepted steps shorter than this cannot reach the next section point (4*pi away) in any
@@ -33,6 +34,14 @@ struct section_outcome {
   double h = 0.0;       // step size in force
   double detail = 0.0;  // for refinement_unreachable: the section value closest to zero
 };
+
+// printf-style formatting of a message of at most 400 characters.
+template <typename... Args>
+std::string format_message(const char* pattern, Args... args) {
+  char text[400];
+  std::snprintf(text, sizeof text, pattern, args...);
+  return text;
+}
 
 // One sentence for the user saying why the loop stopped; `eps` names the refinement bound.
 std::string describe(const section_outcome& outcome, double eps);
