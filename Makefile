@@ -6,7 +6,7 @@ PREFIX ?= /usr/local
 # What each goal needs on Debian 12. Each list adds to the one before it.
 RUN_PACKAGES = cmake make g++ python3-matplotlib
 TEST_PACKAGES = $(RUN_PACKAGES) libgtest-dev libbenchmark-dev python3-pytest python3-numpy \
-  libsleef-dev pybind11-dev python3-pybind11 python3-dev python3-distributed python3-dask \
+  pybind11-dev python3-pybind11 python3-dev python3-distributed python3-dask \
   python3-tqdm python3-selenium chromium chromium-driver
 BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 # The Python module, which make install adds and make run leaves out.
