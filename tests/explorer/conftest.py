@@ -2,6 +2,7 @@
 Chromium that downloads into a temporary directory."""
 
 import os
+import socket
 import tempfile
 import threading
 
@@ -33,6 +34,12 @@ def browser():
     from selenium import webdriver
     from selenium.webdriver.chrome.service import Service
 
+    # Selenium reaches chromedriver through the name localhost; say so plainly when it does
+    # not resolve (a container or chroot without /etc/hosts) instead of timing out.
+    try:
+        socket.gethostbyname("localhost")
+    except OSError as e:
+        pytest.fail(f"localhost does not resolve ({e}); the browser tests need it in /etc/hosts")
     with tempfile.TemporaryDirectory() as profile, tempfile.TemporaryDirectory() as downloads:
         options = webdriver.ChromeOptions()
         options.binary_location = "/usr/bin/chromium"
