@@ -220,8 +220,8 @@ int main() {
   std::printf("  speed-up (best times): 1 condition %.1fx, 16 conditions in lanes %.1fx\n",
               gsl_one[0] / p_one[0], gsl_all[0] / p_lanes[0]);
   std::printf("  precise lanes by instruction set (16 conditions):");
-  const char* names[] = {"baseline", "avx512"};
-  for (lane_isa isa : {lane_isa::baseline, lane_isa::avx512}) {
+  const char* names[] = {"baseline", "avx2", "avx512"};
+  for (lane_isa isa : {lane_isa::baseline, lane_isa::avx2, lane_isa::avx512}) {
     if (static_cast<int>(best_lane_isa()) < static_cast<int>(isa)) {
       break;
     }

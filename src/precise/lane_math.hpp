@@ -15,6 +15,10 @@ struct lane_vector<1> {
   using type = double;
 };
 template <>
+struct lane_vector<4> {
+  using type = double __attribute__((vector_size(4 * sizeof(double))));
+};
+template <>
 struct lane_vector<8> {
   using type = double __attribute__((vector_size(8 * sizeof(double))));
 };
@@ -29,6 +33,17 @@ template <int W>
 
 template <int W>
 [[gnu::always_inline]] inline void store(double (&row)[W], const lanes<W>& v) {
+  std::memcpy(row, &v, sizeof v);
+}
+
+// The W lanes that start at `row`: a whole row, or part of a wider block's row.
+template <int W>
+[[gnu::always_inline]] inline void load_at(lanes<W>& v, const double* row) {
+  std::memcpy(&v, row, sizeof v);
+}
+
+template <int W>
+[[gnu::always_inline]] inline void store_at(double* row, const lanes<W>& v) {
   std::memcpy(row, &v, sizeof v);
 }
 

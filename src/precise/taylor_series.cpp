@@ -58,8 +58,11 @@ template <typename Add>
 // forcing sine and cosine rotate with omega. The tangent (u, w) follows
 //   u' = (alpha + beta cos theta) w - v (l sin theta) u,
 //   w' = v ((l^2 - L^2) cos theta) u + v (l sin theta) w.
-template <int W, bool Tangent>
-[[gnu::always_inline]] inline void series_kernel(const series_constants& k, series_block<W>& b) {
+// W lanes of a block of BW, from lane `first` on: a wide block runs in narrower parts where the
+// instruction set has too few registers for its full width.
+template <int W, int BW, bool Tangent>
+[[gnu::always_inline]] inline void series_kernel(const series_constants& k, series_block<BW>& b,
+                                                 int first) {
   using V = lanes<W>;
   V l[max_order + 1];
   V u[max_order + 1];
@@ -72,13 +75,13 @@ template <int W, bool Tangent>
   V fc[max_order + 1];
   V sl[max_order + 1];  // series of l sin theta (tangent only)
   V cq[max_order + 1];  // series of (l^2 - L^2) cos theta (tangent only)
-  load<W>(l[0], b.l[0]);
+  load_at<W>(l[0], b.l[0] + first);
   V phi0;
   V phi0_lo;
   V omega_tau;
-  load<W>(phi0, b.phi0);
-  load<W>(phi0_lo, b.phi0_lo);
-  load<W>(omega_tau, b.omega_tau);
+  load_at<W>(phi0, b.phi0 + first);
+  load_at<W>(phi0_lo, b.phi0_lo + first);
+  load_at<W>(omega_tau, b.omega_tau + first);
   V sin_theta;
   V cos_theta;
   sin_cos(2.0 * phi0, sin_theta, cos_theta);
@@ -87,8 +90,8 @@ template <int W, bool Tangent>
   co[0] = cos_theta - sin_theta * (2.0 * phi0_lo);
   sin_cos(omega_tau, fs[0], fc[0]);
   if constexpr (Tangent) {
-    load<W>(u[0], b.u[0]);
-    load<W>(w[0], b.w[0]);
+    load_at<W>(u[0], b.u[0] + first);
+    load_at<W>(w[0], b.w[0] + first);
   }
   for (int n = 0; n < k.order; ++n) {
     const double inv = k.inv[n + 1];
@@ -135,8 +138,8 @@ template <int W, bool Tangent>
     co[n + 1] = -(2.0 * (gs[0] + gs[1])) * inv;
     fs[n + 1] = (k.omega * fc[n]) * inv;
     fc[n + 1] = -(k.omega * fs[n]) * inv;
-    store<W>(b.phi[n + 1], phi_next);
-    store<W>(b.l[n + 1], l[n + 1]);
+    store_at<W>(b.phi[n + 1] + first, phi_next);
+    store_at<W>(b.l[n + 1] + first, l[n + 1]);
     if constexpr (Tangent) {
       cq[n] = cq_n[0] + cq_n[1];
       V cqu[2] = {};
@@ -144,50 +147,53 @@ template <int W, bool Tangent>
           n, [&](int i, auto r) __attribute__((always_inline)) { cqu[r] += cq[i] * u[n - i]; });
       u[n + 1] = ((k.alpha * w[n] + k.beta * (cw[0] + cw[1])) - k.v * (slu[0] + slu[1])) * inv;
       w[n + 1] = (k.v * ((cqu[0] + cqu[1]) + (slw[0] + slw[1]))) * inv;
-      store<W>(b.u[n + 1], u[n + 1]);
-      store<W>(b.w[n + 1], w[n + 1]);
+      store_at<W>(b.u[n + 1] + first, u[n + 1]);
+      store_at<W>(b.w[n + 1] + first, w[n + 1]);
     }
   }
 }
 
-// sum_{n=1..p} x[n] h^n for every lane.
-template <int W>
-[[gnu::always_inline]] inline void horner(const double (*x)[W], int p, const lanes<W>& h,
-                                          double (&out)[W]) {
+// sum_{n=1..p} x[n] h^n for W lanes of a block of BW, from lane `first` on.
+template <int W, int BW>
+[[gnu::always_inline]] inline void horner(const double (*x)[BW], int p, const lanes<W>& h,
+                                          double (&out)[BW], int first) {
   lanes<W> acc;
   lanes<W> x_n;
-  load<W>(acc, x[p]);
+  load_at<W>(acc, x[p] + first);
   for (int n = p - 1; 1 <= n; --n) {
-    load<W>(x_n, x[n]);
+    load_at<W>(x_n, x[n] + first);
     acc = acc * h + x_n;
   }
-  store<W>(out, acc * h);
+  store_at<W>(out + first, acc * h);
 }
 
-template <int W>
-[[gnu::always_inline]] inline void increments_for(const series_constants& c, series_block<W>& b) {
+template <int W, int BW = W>
+[[gnu::always_inline]] inline void increments_for(const series_constants& c, series_block<BW>& b,
+                                                  int first = 0) {
   lanes<W> h;
-  load<W>(h, b.h);
-  horner<W>(b.phi, c.order, h, b.d_phi);
-  horner<W>(b.l, c.order, h, b.d_l);
+  load_at<W>(h, b.h + first);
+  horner<W>(b.phi, c.order, h, b.d_phi, first);
+  horner<W>(b.l, c.order, h, b.d_l, first);
   if (c.tangent) {
-    horner<W>(b.u, c.order, h, b.d_u);
-    horner<W>(b.w, c.order, h, b.d_w);
+    horner<W>(b.u, c.order, h, b.d_u, first);
+    horner<W>(b.w, c.order, h, b.d_w, first);
   }
 }
 
-template <int W>
-[[gnu::always_inline]] inline void kernel_for(const series_constants& c, series_block<W>& b) {
+template <int W, int BW = W>
+[[gnu::always_inline]] inline void kernel_for(const series_constants& c, series_block<BW>& b,
+                                              int first = 0) {
   if (c.tangent) {
-    series_kernel<W, true>(c, b);
+    series_kernel<W, BW, true>(c, b, first);
   } else {
-    series_kernel<W, false>(c, b);
+    series_kernel<W, BW, false>(c, b, first);
   }
 }
 
-// The same kernels compiled for AVX-512 and for the baseline x86-64; the caller picks by what
-// the processor supports. (An AVX2 form measured slower than the baseline one: the eight-lane
-// accumulators do not fit its sixteen registers.)
+// The same kernels compiled for AVX-512, for AVX2 and for the baseline x86-64; the caller picks
+// by what the processor supports. AVX2 computes the coefficients of a block in two halves of
+// four lanes: eight-lane accumulators do not fit its sixteen registers, and spilling them made
+// it slower than the baseline.
 __attribute__((target("avx512f"))) void coefficients_avx512(const series_constants& c,
                                                             series_block<block_lanes>& b) {
   kernel_for<block_lanes>(c, b);
@@ -198,12 +204,27 @@ __attribute__((target("avx512f"))) void increments_avx512(const series_constants
   increments_for<block_lanes>(c, b);
 }
 
+__attribute__((target("avx2"))) void coefficients_avx2(const series_constants& c,
+                                                       series_block<block_lanes>& b) {
+  kernel_for<block_lanes / 2>(c, b, 0);
+  kernel_for<block_lanes / 2>(c, b, block_lanes / 2);
+}
+
+__attribute__((target("avx2"))) void increments_avx2(const series_constants& c,
+                                                     series_block<block_lanes>& b) {
+  increments_for<block_lanes / 2>(c, b, 0);
+  increments_for<block_lanes / 2>(c, b, block_lanes / 2);
+}
+
 }  // namespace
 
 lane_isa best_lane_isa() {
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512f")) {
     return lane_isa::avx512;
+  }
+  if (__builtin_cpu_supports("avx2")) {
+    return lane_isa::avx2;
   }
   return lane_isa::baseline;
 }
@@ -214,6 +235,9 @@ void taylor_coefficients(const series_constants& c, series_block<block_lanes>& b
   switch (isa) {
     case lane_isa::avx512:
       coefficients_avx512(c, b);
+      return;
+    case lane_isa::avx2:
+      coefficients_avx2(c, b);
       return;
     case lane_isa::baseline:
       break;
@@ -227,6 +251,9 @@ void taylor_increments(const series_constants& c, series_block<block_lanes>& b, 
   switch (isa) {
     case lane_isa::avx512:
       increments_avx512(c, b);
+      return;
+    case lane_isa::avx2:
+      increments_avx2(c, b);
       return;
     case lane_isa::baseline:
       break;

@@ -57,7 +57,7 @@ struct alignas(64) series_block {
 constexpr int block_lanes = 8;
 
 // Instruction sets the block kernel is compiled for; each gives the same bits.
-enum class lane_isa { baseline, avx512 };
+enum class lane_isa { baseline, avx2, avx512 };
 
 // The widest instruction set this processor and its operating system support.
 lane_isa best_lane_isa();
