@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "run/config_reader.hpp"
+#include "ini/config_reader.hpp"
 
 namespace {
 

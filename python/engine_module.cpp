@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "dynamics/model_rules.hpp"
+#include "engine/engine.hpp"
 #include "engine_request.hpp"
-#include "run/command_line.hpp"
-#include "run/engine.hpp"
-#include "run/speculative_run.hpp"
+#include "section/speculative_run.hpp"
 
 namespace py = pybind11;
 
@@ -25,7 +25,7 @@ namespace {
 constexpr auto check_interval = std::chrono::milliseconds(50);
 
 py::dict default_params() {
-  const model_params m = model_for(run_options{});
+  const model_params m = default_model();
   py::dict d;
   d["a"] = m.p_a;
   d["b"] = m.p_b;

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "run/command_line.hpp"
-#include "run/engine.hpp"
+#include "dynamics/model_rules.hpp"
+#include "engine/engine.hpp"
 
 using float_array =
     pybind11::array_t<double, pybind11::array::c_style | pybind11::array::forcecast>;
@@ -17,11 +17,10 @@ using param_list = std::vector<std::pair<std::string, double>>;
 // The model's constants with the overrides of `params` (name -> value already rounded to
 // single precision by the caller), and L.
 inline model_params model_of(const param_list& params, double L) {
-  run_options options;
+  model_params m = default_model();
   for (const auto& [name, value] : params) {
-    options.params.emplace_back(name, static_cast<float>(value));
+    set_model_constant(m, name, static_cast<float>(value));
   }
-  model_params m = model_for(options);
   m.L = static_cast<float>(L);
   return m;
 }

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "dynamics/model_rules.hpp"
+#include "engine/engine.hpp"
 #include "engine_request.hpp"
-#include "run/command_line.hpp"
-#include "run/engine.hpp"
 
 namespace py = pybind11;
 

@@ -8,17 +8,9 @@
 #include <cstring>
 #include <string_view>
 
-namespace {
+#include "dynamics/model_rules.hpp"
 
-// The constants --param may set, and the field each one names.
-struct param_name {
-  const char* name;
-  float model_params::*field;
-};
-constexpr param_name param_names[] = {
-    {"a", &model_params::p_a}, {"b", &model_params::p_b}, {"c", &model_params::p_c},
-    {"d", &model_params::p_d}, {"e", &model_params::p_e}, {"omega", &model_params::omega},
-};
+namespace {
 
 bool parse_int(const std::string& text, int low, int high, int& value) {
   errno = 0;
@@ -36,11 +28,8 @@ bool parse_param(const std::string& text, std::pair<std::string, float>& param,
                  std::string& error) {
   const std::size_t eq = text.find('=');
   const std::string name = text.substr(0, eq);
-  bool known = false;
-  for (const param_name& p : param_names) {
-    known = known || name == p.name;
-  }
-  if (eq == std::string::npos || !known) {
+  model_params probe;
+  if (eq == std::string::npos || !set_model_constant(probe, name, 0.0f)) {
     error =
         "--param takes NAME=VALUE with NAME one of a, b, c, d, e, omega; found \"" + text + "\"";
     return false;
@@ -57,21 +46,10 @@ bool parse_param(const std::string& text, std::pair<std::string, float>& param,
   return true;
 }
 
-// The equations divide by a, omega, b + c and b + d.
 bool check_model(const model_params& m, std::string& error) {
-  const double b = static_cast<double>(m.p_b);
-  const char* why = nullptr;
-  if (m.p_a == 0.0f) {
-    why = "a = 0";
-  } else if (m.omega == 0.0f) {
-    why = "omega = 0";
-  } else if (b + static_cast<double>(m.p_c) == 0.0) {
-    why = "b + c = 0";
-  } else if (b + static_cast<double>(m.p_d) == 0.0) {
-    why = "b + d = 0";
-  }
-  if (why != nullptr) {
-    error = std::string("--param: ") + why + " makes the equations meaningless (they divide by it)";
+  const std::string why = model_problem(m);
+  if (!why.empty()) {
+    error = "--param: " + why + " makes the equations meaningless (they divide by it)";
     return false;
   }
   return true;
@@ -205,14 +183,9 @@ command parse_command_line(int argc, const char* const* argv) {
 }
 
 model_params model_for(const run_options& options) {
-  model_params m;
-  set_model_constants(m);
+  model_params m = default_model();
   for (const auto& [name, value] : options.params) {
-    for (const param_name& p : param_names) {
-      if (name == p.name) {
-        m.*p.field = value;
-      }
-    }
+    set_model_constant(m, name, value);
   }
   return m;
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dynamics/model.hpp"
-#include "run/engine.hpp"
+#include "engine/engine.hpp"
 
 struct run_options {
   std::string dir;  // working directory; empty: the current one

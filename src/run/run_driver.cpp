@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "run/console.hpp"
-#include "run/engine.hpp"
-#include "run/ini_text.hpp"
+#include "engine/engine.hpp"
+#include "ini/ini_text.hpp"
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
 #include "run/run_files.hpp"

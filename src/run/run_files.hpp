@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "run/config_reader.hpp"
+#include "ini/config_reader.hpp"
 
 constexpr const char* ini_path = "ini.txt";
 constexpr const char* common_path = "./RESULT/common_res.txt";

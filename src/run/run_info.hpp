@@ -7,7 +7,7 @@
 #include <string>
 
 #include "chaos/chaos_summary.hpp"
-#include "run/engine.hpp"
+#include "engine/engine.hpp"
 
 // Writes RESULT/run_info.txt: one "key value" line each for the method, tol, the direction of
 // time, L and the model's constants. False with `error` set.

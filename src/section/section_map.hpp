@@ -8,7 +8,7 @@
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
 #include "dynamics/rk4_step.hpp"
-#include "run/run_config.hpp"
+#include "dynamics/run_config.hpp"
 #include "section/section_outcome.hpp"
 
 constexpr double two_pi = 6.283185307179586;

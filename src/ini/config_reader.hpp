@@ -7,7 +7,7 @@
 
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
-#include "run/run_config.hpp"
+#include "dynamics/run_config.hpp"
 
 // Longest label word and condition file name that the reader takes.
 constexpr std::size_t max_word_length = 499;

@@ -1,6 +1,6 @@
 // Whitespace-separated tokens of ini.txt, converted as scanf's "%s", "%d" and "%f" would,
 // except that a token must be wholly one number and every problem is reported.
-#include "run/config_reader.hpp"
+#include "ini/config_reader.hpp"
 
 #include <cctype>
 #include <cerrno>

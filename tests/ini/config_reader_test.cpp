@@ -1,5 +1,5 @@
 // The reader of ini.txt: awkward but valid text read exactly, and every bad input refused.
-#include "run/config_reader.hpp"
+#include "ini/config_reader.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "run/reader_fixture.hpp"
+#include "ini/reader_fixture.hpp"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// The engine's public face: the program, the Python module and the explorer's server run
-// their conditions through run_engine and receive the points in condition order.
+// The records of a run: what the engine is asked to compute, the events through which it
+// delivers the points, and how the run ended.
 #pragma once
 
 #include <array>
@@ -10,7 +10,7 @@
 
 #include "chaos/chaos_summary.hpp"
 #include "dynamics/model.hpp"
-#include "run/run_config.hpp"
+#include "dynamics/run_config.hpp"
 #include "section/section_map.hpp"
 
 enum class run_method { classic, precise };
@@ -45,11 +45,3 @@ struct run_outcome {
   double end_h = 0.0;    // classic, complete run: the step size the last condition left (h0
                          // when no condition ran); a run continued from it gives the same points
 };
-
-// Computes every condition of `r`, several at once, and delivers each one's points in order
-// as they are confirmed. The classic method gives exactly the points of one condition after
-// another with the step size carried over; work ahead of its turn is bounded in memory.
-run_outcome run_engine(const run_request& r, const run_events& e);
-
-// The number of conditions computed at once for `threads` (0: every core).
-int thread_count(int threads);

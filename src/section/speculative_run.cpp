@@ -1,5 +1,5 @@
 // The first accepted step of a condition, which confirms a run computed ahead of its turn.
-#include "run/speculative_run.hpp"
+#include "section/speculative_run.hpp"
 
 #include "dynamics/integration_state.hpp"
 #include "dynamics/rk4_step.hpp"

@@ -1,6 +1,6 @@
 // Why the step size of a condition collapsed, told from tol, L and the states at the start and
 // at the stop.
-#include "run/stop_cause.hpp"
+#include "section/stop_cause.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -10,10 +10,10 @@
 
 namespace {
 
-std::string collapse_cause(const run_request& r, const std::array<double, 2>& y0,
-                           const std::array<double, 2>& y_stop) {
-  const double tol = r.config.tol;
-  const double L = static_cast<double>(r.m.L);
+std::string collapse_cause(const model_params& m, const run_config& config,
+                           const std::array<double, 2>& y0, const std::array<double, 2>& y_stop) {
+  const double tol = config.tol;
+  const double L = static_cast<double>(m.L);
   const double l0 = y0[1];
   const double l = y_stop[1];
   // An error bound as large as the state itself controls nothing: the first steps grow until
@@ -26,7 +26,7 @@ std::string collapse_cause(const run_request& r, const std::array<double, 2>& y0
   }
   // The time over which the solution changes: dl/dt grows like v * (l^2 - L^2), with v the
   // model's factor. A step meets tol when it is about tol^(1/5) times that time or shorter.
-  const double v = std::fabs(derive_rate_constants(r.m).v);
+  const double v = std::fabs(derive_rate_constants(m).v);
   const double time_scale = 1.0 / (v * std::max(l * l, L * L));
   if (time_scale * std::pow(tol, 0.2) < min_step) {
     return format_message(
@@ -40,11 +40,12 @@ std::string collapse_cause(const run_request& r, const std::array<double, 2>& y0
 
 }  // namespace
 
-std::string describe_stop(const section_outcome& outcome, const run_request& r,
-                          const std::array<double, 2>& y0, const std::array<double, 2>& y_stop) {
-  const std::string what = describe(outcome, r.config.eps);
+std::string describe_stop(const section_outcome& outcome, const model_params& m,
+                          const run_config& config, const std::array<double, 2>& y0,
+                          const std::array<double, 2>& y_stop) {
+  const std::string what = describe(outcome, config.eps);
   if (outcome.stop != section_stop::step_collapsed) {
     return what;
   }
-  return what + "; " + collapse_cause(r, y0, y_stop);
+  return what + "; " + collapse_cause(m, config, y0, y_stop);
 }

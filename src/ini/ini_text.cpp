@@ -1,5 +1,5 @@
 // Reading ini.txt whole and parsing it with the token reader, every used block up front.
-#include "run/ini_text.hpp"
+#include "ini/ini_text.hpp"
 
 #include <cerrno>
 #include <cstdio>

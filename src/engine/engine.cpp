@@ -1,5 +1,5 @@
 // The engine: conditions computed ahead on every core, delivered strictly in order.
-#include "run/engine.hpp"
+#include "engine/engine.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -9,8 +9,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "run/condition_job.hpp"
-#include "run/speculative_run.hpp"
+#include "engine/condition_job.hpp"
+#include "section/speculative_run.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "run/ini_text.hpp"
+#include "ini/ini_text.hpp"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Workers of the engine: each computes its conditions point by point and hands the points over
 // through its channel, waiting whenever it holds job_point_cap points not yet taken.
-#include "run/condition_job.hpp"
+#include "engine/condition_job.hpp"
 
 #include <chrono>
 #include <thread>
@@ -11,9 +11,9 @@
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
 #include "precise/precise_outcome.hpp"
-#include "run/speculative_run.hpp"
-#include "run/stop_cause.hpp"
 #include "section/section_outcome.hpp"
+#include "section/speculative_run.hpp"
+#include "section/stop_cause.hpp"
 
 namespace {
 
@@ -85,7 +85,8 @@ void run_classic(const run_request& r, double h_start, job_channel& ch) {
     const std::lock_guard lock(ch.mutex);
     ch.end_h = s.h;
   }
-  finish(ch, 0, outcome.stop == section_stop::done ? "" : describe_stop(outcome, r, y0, s.y));
+  finish(ch, 0,
+         outcome.stop == section_stop::done ? "" : describe_stop(outcome, r.m, r.config, y0, s.y));
 }
 
 precise_config precise_config_for(const run_request& r) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "chaos/chaos_summary.hpp"
-#include "run/engine.hpp"
+#include "engine/engine.hpp"
 
 // Points a job may hold that the engine has not taken before it waits (about 1 MiB).
 constexpr std::size_t job_point_cap = std::size_t{1} << 16;

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "run/config_reader.hpp"
+#include "ini/config_reader.hpp"
 
 struct text_stream {
   std::string text;

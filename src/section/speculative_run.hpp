@@ -12,7 +12,7 @@
 #include <array>
 
 #include "dynamics/model.hpp"
-#include "run/run_config.hpp"
+#include "dynamics/run_config.hpp"
 
 // The step size of the first accepted step from (0, y0) starting with h. False when no step
 // is accepted; such a run must be computed from its real start.

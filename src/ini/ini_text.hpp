@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "run/config_reader.hpp"
-#include "run/run_config.hpp"
+#include "ini/config_reader.hpp"
+#include "dynamics/run_config.hpp"
 
 // Larger files are refused: a real ini.txt of a hundred thousand conditions is a few MiB.
 constexpr std::size_t max_ini_size = std::size_t{16} << 20;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "run/config_reader.hpp"
-#include "run/reader_fixture.hpp"
+#include "ini/config_reader.hpp"
+#include "ini/reader_fixture.hpp"
 
 namespace {
 

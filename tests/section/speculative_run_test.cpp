@@ -1,6 +1,6 @@
 // Conditions run ahead of their turn: a run whose first accepted step is the one the real
 // starting step size gives is exactly the run from the real start.
-#include "run/speculative_run.hpp"
+#include "section/speculative_run.hpp"
 
 #include <gtest/gtest.h>
 

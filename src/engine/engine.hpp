@@ -1,0 +1,13 @@
+// The engine's public face: the program, the Python module and the explorer's server run
+// their conditions through run_engine and receive the points in condition order.
+#pragma once
+
+#include "engine/engine_request.hpp"
+
+// Computes every condition of `r`, several at once, and delivers each one's points in order
+// as they are confirmed. The classic method gives exactly the points of one condition after
+// another with the step size carried over; work ahead of its turn is bounded in memory.
+run_outcome run_engine(const run_request& r, const run_events& e);
+
+// The number of conditions computed at once for `threads` (0: every core).
+int thread_count(int threads);
