@@ -166,6 +166,8 @@ PYBIND11_MODULE(_engine, m) {
   m.def("run_map", &run_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"), py::kw_only(),
         py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"), py::arg("method"),
         py::arg("chaos"), py::arg("params"), py::arg("threads"), py::arg("progress"));
+  m.def("thread_count", &thread_count, py::arg("threads") = 0,
+        "Conditions computed at once for `threads`; 0: the CPUs this process may run on.");
   m.def("first_accepted_step", &first_step, py::arg("phi0"), py::arg("l0"), py::arg("h"),
         py::kw_only(), py::arg("L"), py::arg("tol"), py::arg("eps"), py::arg("params"));
 }

@@ -4,11 +4,12 @@ It binds 127.0.0.1 only. Nothing it does writes a file.
 """
 
 import json
-import os
 import threading
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from pathlib import Path
 from urllib.parse import urlsplit
+
+from trivella import _engine
 
 from . import static_files
 from .orbit_request import MAX_BODY, BadRequest, parse_orbit_request
@@ -121,4 +122,4 @@ def make_server(port=0, *, web_dir=WEB_DIR, time_limit=TIME_LIMIT, slots=None, v
     verbose : bool
         Log every request on standard error.
     """
-    return ExplorerServer(port, web_dir, time_limit, slots or os.cpu_count() or 1, verbose)
+    return ExplorerServer(port, web_dir, time_limit, slots or _engine.thread_count(0), verbose)

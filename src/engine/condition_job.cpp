@@ -1,13 +1,13 @@
 // Workers of the engine: each computes its conditions point by point and hands the points over
-// through its channel, waiting whenever it holds job_point_cap points not yet taken.
+// through its channel: in memory to the condition in turn, waiting whenever it holds
+// job_point_cap points not yet taken; to a spool file before the condition's turn.
 #include "engine/condition_job.hpp"
 
-#include <chrono>
-#include <thread>
 #include <utility>
 
 #include "chaos/chaos_accumulator.hpp"
 #include "dynamics/integration_state.hpp"
+#include "engine/point_spool.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
 #include "precise/precise_outcome.hpp"
@@ -17,28 +17,59 @@
 
 namespace {
 
-// The precise method hands points over in batches: one lock and wake-up per point would cost
-// more than the point.
+// Points gathered before one write to a spool file, and before one hand-over of the precise
+// method: a system call or a lock and wake-up per point would cost more than the point.
+constexpr std::size_t spool_batch = 256;
 constexpr std::size_t precise_batch = 256;
-constexpr int max_lanes = 8;
 
-std::size_t held_points(const job_channel& ch) {
-  std::size_t held = 0;
-  for (const condition_slot& slot : ch.slots) {
-    held += slot.points.size();
-  }
-  return held;
-}
-
-// Hands over the points of slot `index`; false when the job is cancelled.
-bool hand_over(job_channel& ch, std::size_t index, point_list& batch) {
-  std::unique_lock lock(ch.mutex);
-  point_list& held = ch.slots[index].points;
-  held.insert(held.end(), batch.begin(), batch.end());
+// Moves the batch into the slot's memory and waits while the condition in turn holds the cap.
+bool hand_to_memory(job_channel& ch, condition_slot& slot, point_list& batch,
+                    std::unique_lock<std::mutex>& lock) {
+  slot.points.insert(slot.points.end(), batch.begin(), batch.end());
   batch.clear();
   ch.changed.notify_all();
-  // Also in turn: a slow point file must not let the points pile up.
-  ch.changed.wait(lock, [&] { return held_points(ch) < job_point_cap || ch.cancel.load(); });
+  // A slow consumer must not let the points pile up.
+  ch.changed.wait(lock, [&] {
+    return !slot.in_turn || slot.points.size() < job_point_cap || ch.cancel.load();
+  });
+  return !ch.cancel.load();
+}
+
+// Hands over the points of slot `index`; `last`: the condition produces no more. Before the
+// condition's turn the points are gathered and written to its spool file; once the engine has
+// read that file up to the end in the condition's turn, they go through memory. False when
+// the job is cancelled.
+bool hand_over(job_channel& ch, std::size_t index, point_list& batch, bool last) {
+  std::unique_lock lock(ch.mutex);
+  condition_slot& slot = ch.slots[index];
+  if (!slot.to_memory && slot.in_turn && slot.taken == slot.spooled) {
+    slot.to_memory = true;
+  }
+  if (slot.to_memory) {
+    return hand_to_memory(ch, slot, batch, lock);
+  }
+  if (batch.size() < spool_batch && !last) {
+    return !ch.cancel.load();
+  }
+  // Only this worker writes the file and `spooled`: the write needs no lock.
+  int fd = slot.file;
+  const long long at = slot.spooled;
+  lock.unlock();
+  if (fd < 0) {
+    fd = open_spool(ch.spool_dir);
+  }
+  const bool written = 0 <= fd && spool_write(fd, at, batch);
+  lock.lock();
+  slot.file = fd;
+  if (!written) {
+    // No disk space or no file: these points and the rest wait in memory, unbounded but
+    // correct. The engine reads what the file holds first.
+    slot.to_memory = true;
+    return hand_to_memory(ch, slot, batch, lock);
+  }
+  slot.spooled += static_cast<long long>(batch.size());
+  batch.clear();
+  ch.changed.notify_all();
   return !ch.cancel.load();
 }
 
@@ -73,8 +104,9 @@ void run_classic(const run_request& r, double h_start, job_channel& ch) {
   section_outcome outcome;
   while (s.count < r.config.n_points) {
     one_point.n_points = s.count + 1;
-    outcome = run_section_map(r.m, one_point, s, batch);
-    if (!hand_over(ch, 0, batch)) {
+    outcome = run_section_map(r.m, one_point, s, batch, &ch.cancel);
+    const bool last = outcome.stop != section_stop::done || s.count == r.config.n_points;
+    if (!hand_over(ch, 0, batch, last)) {
       return;
     }
     if (outcome.stop != section_stop::done) {
@@ -89,11 +121,12 @@ void run_classic(const run_request& r, double h_start, job_channel& ch) {
          outcome.stop == section_stop::done ? "" : describe_stop(outcome, r.m, r.config, y0, s.y));
 }
 
-precise_config precise_config_for(const run_request& r) {
+precise_config precise_config_for(const run_request& r, const job_channel& ch) {
   precise_config c;
   c.tol = r.config.tol;
   c.direction = 0.0 < r.h0 ? 1 : -1;
   c.tangent = r.chaos;
+  c.cancel = &ch.cancel;
   return c;
 }
 
@@ -109,7 +142,7 @@ struct precise_lane {
 // The precise method: conditions are independent, so the job's conditions advance together,
 // one section point at a time, in SIMD lanes; a lane that stops leaves the others going.
 void run_precise(const run_request& r, job_channel& ch) {
-  const precise_config c = precise_config_for(r);
+  const precise_config c = precise_config_for(r, ch);
   // The map's period: two periods of the forcing.
   const double period = 4.0 * 3.141592653589793 / static_cast<double>(r.m.omega);
   std::vector<precise_lane> lanes(r.y0.size());
@@ -138,7 +171,8 @@ void run_precise(const run_request& r, job_channel& ch) {
         }
       }
       const bool last = stopped || k + 1 == r.config.n_points;
-      if ((last || lane.batch.size() >= precise_batch) && !hand_over(ch, lane.slot, lane.batch)) {
+      if ((last || lane.batch.size() >= precise_batch) &&
+          !hand_over(ch, lane.slot, lane.batch, last)) {
         return;
       }
       if (stopped) {
@@ -170,22 +204,28 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.confirmed = in_turn || r.method == run_method::precise;
   job.channel = std::make_shared<job_channel>();
   job.channel->slots.resize(static_cast<std::size_t>(count));
-  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}};
+  job.channel->spool_dir = r.spool_dir;
+  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}};
   const auto begin = r.y0.begin() + first;
   own.y0.assign(begin, begin + count);
-  // The worker owns copies of everything it reads: after a stop the engine returns at once
-  // instead of waiting for the point the worker is computing.
-  std::thread([request = std::move(own), h_start, channel = job.channel] {
+  job.worker = std::jthread([request = std::move(own), h_start, channel = job.channel] {
     run_job(request, h_start, *channel);
-  }).detach();
+  });
   return job;
 }
 
-int precise_group_size(const run_request& r) {
-  const auto points = static_cast<std::size_t>(std::max(1, r.config.n_points));
-  int lanes = max_lanes;
-  while (lanes > 1 && static_cast<std::size_t>(lanes) * points > job_point_cap) {
-    lanes /= 2;
+void stop_job(condition_job& job) {
+  job_channel& ch = *job.channel;
+  {
+    const std::lock_guard lock(ch.mutex);
+    ch.cancel = true;
+    ch.changed.notify_all();
   }
-  return lanes;
+  if (job.worker.joinable()) {
+    job.worker.join();
+  }
+  for (condition_slot& slot : ch.slots) {
+    close_spool(slot.file);
+    slot.file = -1;
+  }
 }

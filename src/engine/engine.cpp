@@ -1,30 +1,29 @@
-// The engine: conditions computed ahead on every core, delivered strictly in order.
+// The engine: conditions computed ahead on every allowed core, delivered strictly in order.
 #include "engine/engine.hpp"
+
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
 #include <deque>
 #include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
 #include "engine/condition_job.hpp"
+#include "engine/point_spool.hpp"
 #include "section/speculative_run.hpp"
 
 namespace {
 
 constexpr auto poll_interval = std::chrono::milliseconds(50);
 
+// Points read from a spool file and delivered at once (64 KiB).
+constexpr std::size_t read_chunk = 4096;
+
 template <typename... Args>
 bool call(const std::function<bool(Args...)>& f, std::type_identity_t<Args>... args) {
   return !f || f(args...);
-}
-
-void cancel(condition_job& job) {
-  job.channel->cancel = true;
-  const std::lock_guard lock(job.channel->mutex);
-  job.channel->changed.notify_all();
 }
 
 struct engine_state {
@@ -36,10 +35,11 @@ struct engine_state {
   run_outcome outcome;
 };
 
-// Conditions a job started at `first` takes.
+// Conditions a job started at `first` takes: a full block of lanes for the precise method
+// whatever the run's length, since what runs ahead waits on disk, not in memory.
 int job_size(const engine_state& st, int first) {
   const int n = static_cast<int>(st.r.y0.size());
-  return st.r.method == run_method::precise ? std::min(precise_group_size(st.r), n - first) : 1;
+  return st.r.method == run_method::precise ? std::min(precise_job_lanes, n - first) : 1;
 }
 
 // Starts conditions ahead of their turn (the classic method from h0) until the window is full.
@@ -87,25 +87,55 @@ bool confirm_or_restart(engine_state& st, int index, double h) {
                                             st.r.y0[static_cast<std::size_t>(index)], h, first_h);
   const job_channel& ch = *job.channel;
   if (!accepted || !ch.first_accepted || first_h != ch.first_h) {
-    cancel(job);
+    stop_job(job);
     job = start_job(st.r, index, 1, h, true);
   }
   return true;
 }
 
+// What the engine takes next from a slot: spooled points first, then those in memory.
+struct slot_take {
+  int fd = -1;
+  long long at = 0;   // first spooled point to read
+  std::size_t n = 0;  // spooled points to read
+  bool finished = false;
+};
+
 // Delivers the points of condition `index` as they come, until it is finished.
 bool drain(engine_state& st, condition_job& job, int index) {
   job_channel& ch = *job.channel;
   condition_slot& slot = ch.slots[static_cast<std::size_t>(index - job.first)];
+  {
+    const std::lock_guard lock(ch.mutex);
+    slot.in_turn = true;
+    ch.changed.notify_all();
+  }
   point_list taken;
   for (;;) {
-    bool finished = false;
+    slot_take next;
     {
       std::unique_lock lock(ch.mutex);
-      ch.changed.wait_for(lock, poll_interval,
-                          [&] { return !slot.points.empty() || slot.finished; });
-      taken.swap(slot.points);
-      finished = slot.finished;
+      ch.changed.wait_for(lock, poll_interval, [&] {
+        return slot.taken < slot.spooled || !slot.points.empty() || slot.finished;
+      });
+      if (slot.taken < slot.spooled) {
+        next = {
+            slot.file, slot.taken,
+            static_cast<std::size_t>(std::min<long long>(slot.spooled - slot.taken, read_chunk))};
+      } else {
+        taken.swap(slot.points);
+        next.finished = slot.finished;
+        ch.changed.notify_all();
+      }
+    }
+    if (next.n != 0) {
+      taken.resize(next.n);
+      if (!spool_read(next.fd, next.at, taken)) {
+        st.outcome.message = "cannot read back the points computed ahead of their turn";
+        return false;
+      }
+      const std::lock_guard lock(ch.mutex);
+      slot.taken += static_cast<long long>(next.n);
       ch.changed.notify_all();
     }
     if (!taken.empty()) {
@@ -118,7 +148,11 @@ bool drain(engine_state& st, condition_job& job, int index) {
     if (!call(st.e.poll)) {
       return false;
     }
-    if (finished) {
+    if (next.finished) {
+      // The condition's points are delivered: its disk space is freed at once.
+      const std::lock_guard lock(ch.mutex);
+      close_spool(slot.file);
+      slot.file = -1;
       return true;
     }
   }
@@ -126,8 +160,9 @@ bool drain(engine_state& st, condition_job& job, int index) {
 
 run_outcome stop_all(engine_state& st, run_end end, int index) {
   for (condition_job& job : st.ahead) {
-    cancel(job);
+    stop_job(job);
   }
+  st.ahead.clear();
   st.outcome.end = end;
   st.outcome.condition = index + 1;
   return st.outcome;
@@ -149,15 +184,9 @@ bool start_in_turn(engine_state& st, int index, double h) {
   return true;
 }
 
-}  // namespace
-
-int thread_count(int threads) {
-  return threads > 0 ? threads
-                     : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-}
-
-run_outcome run_engine(const run_request& r, const run_events& e) {
-  engine_state st{r, e, {}, 0, thread_count(r.threads), {}};
+run_outcome run_all(engine_state& st) {
+  const run_request& r = st.r;
+  const run_events& e = st.e;
   const int n = static_cast<int>(r.y0.size());
   double h = r.h0;
   for (int i = 0; i < n; ++i) {
@@ -178,26 +207,27 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
     if (i == st.ahead.front().first && !confirm_or_restart(st, i, h)) {
       return stop_all(st, run_end::stopped, i);
     }
-    const condition_job job = st.ahead.front();
     if (!drain(st, st.ahead.front(), i)) {
-      return stop_all(st, run_end::stopped, i);
+      const bool unreadable = !st.outcome.message.empty();
+      return stop_all(st, unreadable ? run_end::failed : run_end::stopped, i);
     }
+    condition_job& job = st.ahead.front();
     std::string failure;
     chaos_summary chaos;
     {
-      const condition_job& done = st.ahead.front();
-      const std::lock_guard lock(done.channel->mutex);
-      const condition_slot& slot = done.channel->slots[static_cast<std::size_t>(i - done.first)];
+      const std::lock_guard lock(job.channel->mutex);
+      const condition_slot& slot = job.channel->slots[static_cast<std::size_t>(i - job.first)];
       failure = slot.failure;
       chaos = slot.chaos;
       // h is not reset: each condition starts with the step size the previous one left.
-      h = done.channel->end_h;
+      h = job.channel->end_h;
     }
     if (!failure.empty()) {
       st.outcome.message = failure;
       return stop_all(st, run_end::failed, i);
     }
     if (i + 1 == job.first + job.count) {
+      stop_job(job);
       st.ahead.pop_front();
     }
     if (!call(e.end, i + 1, chaos)) {
@@ -206,4 +236,30 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
   }
   st.outcome.end_h = h;
   return st.outcome;
+}
+
+}  // namespace
+
+int thread_count(int threads) {
+  if (threads > 0) {
+    return threads;
+  }
+  // The CPUs this process may run on (taskset, cgroups' cpusets), not those of the machine.
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
+    return 1;
+  }
+  return std::max(1, CPU_COUNT(&allowed));
+}
+
+run_outcome run_engine(const run_request& r, const run_events& e) {
+  engine_state st{r, e, {}, 0, thread_count(r.threads), {}};
+  try {
+    return run_all(st);
+  } catch (...) {
+    // A throwing event: the workers stop before the exception leaves.
+    stop_all(st, run_end::stopped, 0);
+    throw;
+  }
 }

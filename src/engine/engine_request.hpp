@@ -24,10 +24,14 @@ struct run_request {
   bool chaos = false;                     // precise only: tangent equations and indicators
   int threads = 0;                        // conditions computed at once; 0: every core
   std::vector<std::array<double, 2>> y0;  // initial (phi, l) of each condition
+  std::string spool_dir;  // where points computed ahead of their turn wait, in unnamed files;
+                          // empty: $TMPDIR, else /tmp
 };
 
 // Called on the thread that called run_engine, in condition order (conditions count from 1).
-// Any of them may be empty; one that returns false stops the run at once.
+// Any of them may be empty; one that returns false stops the run at once: run_engine returns
+// after its workers have stopped, within a step of each (milliseconds). An exception thrown
+// by one stops the workers the same way before it leaves run_engine.
 struct run_events {
   std::function<bool(int condition)> begin;  // before the condition's first point
   std::function<bool(int condition, std::span<const section_point> points)> points;

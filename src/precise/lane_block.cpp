@@ -63,6 +63,14 @@ void advance_to_section(const series_constants& c, int direction, lane_isa isa,
     --running;
   };
   while (0 < running) {
+    if (c.cancel != nullptr && c.cancel->load(std::memory_order_relaxed)) {
+      for (int j = 0; j < W; ++j) {
+        if (active[j]) {
+          retire(j, precise_stop::cancelled);
+        }
+      }
+      break;
+    }
     for (int j = 0; j < W; ++j) {
       if (!active[j]) {
         continue;  // its coefficients are computed from stale inputs and not used

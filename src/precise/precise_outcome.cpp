@@ -23,6 +23,8 @@ std::string describe_precise_stop(precise_stop stop, const precise_state& s) {
       std::snprintf(text, sizeof text, "no section point %lld after %lld steps", point,
                     static_cast<long long>(max_precise_steps));
       break;
+    case precise_stop::cancelled:
+      return "stopped on request";
   }
   return text;
 }

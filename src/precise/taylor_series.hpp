@@ -2,6 +2,8 @@
 // for W conditions at once (one lane each).
 #pragma once
 
+#include <atomic>
+
 #include "dynamics/model.hpp"
 #include "precise/precise_state.hpp"
 
@@ -21,7 +23,8 @@ struct series_constants {
   int order = 0;          // Taylor order p
   double tol_rate = 0.0;  // bound on the estimated truncation error per unit time
   bool tangent = false;
-  double inv[max_order + 1] = {};  // inv[k] = 1 / k for k >= 1
+  const std::atomic<bool>* cancel = nullptr;  // precise_config::cancel
+  double inv[max_order + 1] = {};             // inv[k] = 1 / k for k >= 1
 };
 
 // tol is the error budget of this many section points: each step of size h keeps its

@@ -47,6 +47,8 @@ run_request request_for(const run_options& options, const ini_contents& ini) {
   r.method = options.method;
   r.chaos = options.chaos;
   r.threads = options.threads;
+  // Beside the output: the points computed ahead need at most the room their lines will take.
+  r.spool_dir = "./RESULT";
   for (const condition_block& block : ini.blocks) {
     r.y0.push_back(block.y);
   }

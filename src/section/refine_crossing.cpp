@@ -54,7 +54,8 @@ double closest_section_value(const model_params& m, const integration_state& s, 
 }
 
 section_outcome refine_crossing(trial_kernel& k, const model_params& m, double eps,
-                                integration_state& s, double s_prev, double& s_new) {
+                                integration_state& s, double s_prev, double& s_new,
+                                const std::atomic<bool>* cancel) {
   const double h_saved = s.h;
   double t_short = std::numeric_limits<double>::quiet_NaN();
   double t_over = s.t_new;
@@ -94,6 +95,9 @@ section_outcome refine_crossing(trial_kernel& k, const model_params& m, double e
     }
     if (retries > max_refinement_retries) {
       return {section_stop::refinement_exhausted, s.t, s.h, 0.0};
+    }
+    if (cancel_requested(cancel)) {
+      return {section_stop::cancelled, s.t, s.h, 0.0};
     }
   }
   if (retries > 0) {

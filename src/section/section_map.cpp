@@ -23,7 +23,8 @@ section_point to_section_point(const std::array<double, 2>& y, float L) {
 void append_point_line(std::string& lines, const section_point& p, int digits) {
   // Wide enough for any double in fixed notation with up to 17 decimals.
   char line[2 * 330];
-  const int length = std::snprintf(line, sizeof line, "%15.*f %15.*f\n", digits, p[0], digits, p[1]);
+  const int length =
+      std::snprintf(line, sizeof line, "%15.*f %15.*f\n", digits, p[0], digits, p[1]);
   lines.append(line, static_cast<std::size_t>(length));
 }
 
@@ -35,16 +36,23 @@ section_outcome stopped(section_stop why, const integration_state& s) {
 
 }  // namespace
 
-section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s) {
+section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s,
+                         const std::atomic<bool>* cancel) {
   // A non-finite state makes every error estimate NaN, read as small: the step size would
   // double forever without another point.
   if (!std::isfinite(s.t) || !std::isfinite(s.y[0]) || !std::isfinite(s.y[1])) {
     return section_stop::state_not_finite;
   }
+  if (cancel_requested(cancel)) {
+    return section_stop::cancelled;
+  }
   begin_step(k, s);
   double err = trial_step(k, s);
   // Strict: an error equal to tol is accepted, and a NaN error ends the loop.
   while (config.tol < err) {
+    if (cancel_requested(cancel)) {
+      return section_stop::cancelled;
+    }
     s.h = s.h / 2.0;
     if (std::fabs(s.h) < min_step / 2.0) {
       return section_stop::step_collapsed;
@@ -53,6 +61,9 @@ section_stop accept_step(trial_kernel& k, const run_config& config, integration_
   }
   // The trial that ends the growth is accepted without comparing its error with tol again.
   while (err <= config.tol / 8.0) {
+    if (cancel_requested(cancel)) {
+      return section_stop::cancelled;
+    }
     s.h = s.h + s.h;
     if (!std::isfinite(s.h)) {
       return section_stop::step_unbounded;
@@ -72,7 +83,8 @@ section_stop accept_step(trial_kernel& k, const run_config& config, integration_
 }
 
 section_outcome run_section_map(const model_params& m, const run_config& config,
-                                integration_state& s, point_list& points) {
+                                integration_state& s, point_list& points,
+                                const std::atomic<bool>* cancel) {
   trial_kernel k = make_trial_kernel(m);
   const double margin = sign_margin(config.eps);
   std::uint64_t steps = 0;  // since the last point
@@ -80,7 +92,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
   // where a sign is unknown (0) and for every crossing.
   int sign_prev = section_sign(m, s.t, margin);
   while (s.count < config.n_points) {
-    const section_stop accepted = accept_step(k, config, s);
+    const section_stop accepted = accept_step(k, config, s, cancel);
     if (accepted != section_stop::done) {
       return stopped(accepted, s);
     }
@@ -98,7 +110,7 @@ section_outcome run_section_map(const model_params& m, const run_config& config,
       double s_new = section_value(m, s.t_new, s.y_new);
       const double h_saved = s.h;
       s.count = s.count + 1;
-      const section_outcome refined = refine_crossing(k, m, config.eps, s, s_prev, s_new);
+      const section_outcome refined = refine_crossing(k, m, config.eps, s, s_prev, s_new, cancel);
       if (refined.stop != section_stop::done) {
         return refined;
       }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,15 @@ void append_point_line(std::string& lines, const section_point& p, int digits = 
 
 // Takes one accepted step from (t, y): trials with h halved while the error estimate exceeds
 // tol, then doubled while it is at most tol / 8. Leaves the accepted trial in t_new, y_new and
-// its step size in h. Returns done, or why no step can be accepted.
-section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s);
+// its step size in h. Returns done, or why no step can be accepted; cancelled as soon as
+// *cancel is set (checked before every trial, never changing a step that completes).
+section_stop accept_step(trial_kernel& k, const run_config& config, integration_state& s,
+                         const std::atomic<bool>* cancel = nullptr);
 
 // Integrates from (t, y) with adaptive steps until count reaches n_points, appending one point
 // per positive-to-negative crossing of the section to `points`. Leaves t, y and h as they
-// stand at the end. Stops early, with the reason, when the run could never finish.
+// stand at the end. Stops early, with the reason, when the run could never finish, or with
+// cancelled within one trial step of *cancel being set (s then holds a state of the run).
 section_outcome run_section_map(const model_params& m, const run_config& config,
-                                integration_state& s, point_list& points);
+                                integration_state& s, point_list& points,
+                                const std::atomic<bool>* cancel = nullptr);

@@ -1,6 +1,7 @@
 // How the section loop of one condition ended, and the guards that stop endless runs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -26,6 +27,7 @@ enum class section_stop {
   no_section_point,        // max_steps_per_point steps without a point
   refinement_unreachable,  // no double near the crossing gives |section value| <= eps
   refinement_exhausted,    // max_refinement_retries retries without reaching eps
+  cancelled,               // stopped on request, between two trial steps
 };
 
 struct section_outcome {
@@ -34,6 +36,12 @@ struct section_outcome {
   double h = 0.0;       // step size in force
   double detail = 0.0;  // for refinement_unreachable: the section value closest to zero
 };
+
+// True once the run's owner has asked it to stop. A relaxed load: the flag carries no data,
+// and a stop seen one trial late costs nothing.
+inline bool cancel_requested(const std::atomic<bool>* cancel) {
+  return cancel != nullptr && cancel->load(std::memory_order_relaxed);
+}
 
 // printf-style formatting of a message of at most 400 characters.
 template <typename... Args>
