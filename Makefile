@@ -61,7 +61,8 @@ explore:
 bench:
 	sh tools/ensure_packages.sh $(BENCH_PACKAGES)
 	cmake --preset release -DBUILD_TESTING=ON -DTRIVELLA_BENCH=ON
-	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench precise_bench
+	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench precise_bench engine_bench
 	build/release/bench/kernel_bench
 	build/release/bench/whole_run_bench $(BENCH_ARGS)
 	build/release/bench/precise_bench
+	build/release/bench/engine_bench
