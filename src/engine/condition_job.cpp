@@ -1,13 +1,11 @@
 // Workers of the engine: each computes its conditions point by point and hands the points over
-// through its channel: in memory to the condition in turn, waiting whenever it holds
-// job_point_cap points not yet taken; to a spool file before the condition's turn.
+// through its channel.
 #include "engine/condition_job.hpp"
 
 #include <utility>
 
 #include "chaos/chaos_accumulator.hpp"
 #include "dynamics/integration_state.hpp"
-#include "engine/point_spool.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
 #include "precise/precise_outcome.hpp"
@@ -17,71 +15,9 @@
 
 namespace {
 
-// Points gathered before one write to a spool file, and before one hand-over of the precise
-// method: a system call or a lock and wake-up per point would cost more than the point.
-constexpr std::size_t spool_batch = 256;
+// Points gathered before one hand-over of the precise method: a lock and wake-up per point
+// would cost more than the point.
 constexpr std::size_t precise_batch = 256;
-
-// Moves the batch into the slot's memory and waits while the condition in turn holds the cap.
-bool hand_to_memory(job_channel& ch, condition_slot& slot, point_list& batch,
-                    std::unique_lock<std::mutex>& lock) {
-  slot.points.insert(slot.points.end(), batch.begin(), batch.end());
-  batch.clear();
-  ch.changed.notify_all();
-  // A slow consumer must not let the points pile up.
-  ch.changed.wait(lock, [&] {
-    return !slot.in_turn || slot.points.size() < job_point_cap || ch.cancel.load();
-  });
-  return !ch.cancel.load();
-}
-
-// Hands over the points of slot `index`; `last`: the condition produces no more. Before the
-// condition's turn the points are gathered and written to its spool file; once the engine has
-// read that file up to the end in the condition's turn, they go through memory. False when
-// the job is cancelled.
-bool hand_over(job_channel& ch, std::size_t index, point_list& batch, bool last) {
-  std::unique_lock lock(ch.mutex);
-  condition_slot& slot = ch.slots[index];
-  if (!slot.to_memory && slot.in_turn && slot.taken == slot.spooled) {
-    slot.to_memory = true;
-  }
-  if (slot.to_memory) {
-    return hand_to_memory(ch, slot, batch, lock);
-  }
-  if (batch.size() < spool_batch && !last) {
-    return !ch.cancel.load();
-  }
-  // Only this worker writes the file and `spooled`: the write needs no lock.
-  int fd = slot.file;
-  const long long at = slot.spooled;
-  lock.unlock();
-  if (fd < 0) {
-    fd = open_spool(ch.spool_dir);
-  }
-  const bool written = 0 <= fd && spool_write(fd, at, batch);
-  lock.lock();
-  slot.file = fd;
-  if (!written) {
-    // No disk space or no file: these points and the rest wait in memory, unbounded but
-    // correct. The engine reads what the file holds first.
-    slot.to_memory = true;
-    return hand_to_memory(ch, slot, batch, lock);
-  }
-  slot.spooled += static_cast<long long>(batch.size());
-  batch.clear();
-  ch.changed.notify_all();
-  return !ch.cancel.load();
-}
-
-void finish(job_channel& ch, std::size_t index, std::string failure,
-            const chaos_summary& chaos = {}) {
-  const std::lock_guard lock(ch.mutex);
-  condition_slot& slot = ch.slots[index];
-  slot.failure = std::move(failure);
-  slot.chaos = chaos;
-  slot.finished = true;
-  ch.changed.notify_all();
-}
 
 // One classic condition, one point at a time so that the points stream out as they come: a
 // loop that stops right after a point resumes exactly where a longer one would have gone on.
@@ -224,8 +160,5 @@ void stop_job(condition_job& job) {
   if (job.worker.joinable()) {
     job.worker.join();
   }
-  for (condition_slot& slot : ch.slots) {
-    close_spool(slot.file);
-    slot.file = -1;
-  }
+  close_spools(ch);
 }

@@ -1,8 +1,6 @@
 // The engine: conditions computed ahead on every allowed core, delivered strictly in order.
 #include "engine/engine.hpp"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <chrono>
 #include <deque>
@@ -11,15 +9,11 @@
 #include <utility>
 
 #include "engine/condition_job.hpp"
-#include "engine/point_spool.hpp"
 #include "section/speculative_run.hpp"
 
 namespace {
 
 constexpr auto poll_interval = std::chrono::milliseconds(50);
-
-// Points read from a spool file and delivered at once (64 KiB).
-constexpr std::size_t read_chunk = 4096;
 
 template <typename... Args>
 bool call(const std::function<bool(Args...)>& f, std::type_identity_t<Args>... args) {
@@ -93,50 +87,17 @@ bool confirm_or_restart(engine_state& st, int index, double h) {
   return true;
 }
 
-// What the engine takes next from a slot: spooled points first, then those in memory.
-struct slot_take {
-  int fd = -1;
-  long long at = 0;   // first spooled point to read
-  std::size_t n = 0;  // spooled points to read
-  bool finished = false;
-};
-
 // Delivers the points of condition `index` as they come, until it is finished.
 bool drain(engine_state& st, condition_job& job, int index) {
   job_channel& ch = *job.channel;
-  condition_slot& slot = ch.slots[static_cast<std::size_t>(index - job.first)];
-  {
-    const std::lock_guard lock(ch.mutex);
-    slot.in_turn = true;
-    ch.changed.notify_all();
-  }
+  const auto slot = static_cast<std::size_t>(index - job.first);
+  begin_turn(ch, slot);
   point_list taken;
   for (;;) {
-    slot_take next;
-    {
-      std::unique_lock lock(ch.mutex);
-      ch.changed.wait_for(lock, poll_interval, [&] {
-        return slot.taken < slot.spooled || !slot.points.empty() || slot.finished;
-      });
-      if (slot.taken < slot.spooled) {
-        next = {
-            slot.file, slot.taken,
-            static_cast<std::size_t>(std::min<long long>(slot.spooled - slot.taken, read_chunk))};
-      } else {
-        taken.swap(slot.points);
-        next.finished = slot.finished;
-        ch.changed.notify_all();
-      }
-    }
-    if (next.n != 0) {
-      taken.resize(next.n);
-      if (!spool_read(next.fd, next.at, taken)) {
-        st.outcome.message = "cannot read back the points computed ahead of their turn";
-        return false;
-      }
-      const std::lock_guard lock(ch.mutex);
-      slot.taken += static_cast<long long>(next.n);
-      ch.changed.notify_all();
+    bool finished = false;
+    if (!take_points(ch, slot, taken, finished, poll_interval)) {
+      st.outcome.message = "cannot read back the points computed ahead of their turn";
+      return false;
     }
     if (!taken.empty()) {
       st.outcome.points += static_cast<long long>(taken.size());
@@ -148,11 +109,7 @@ bool drain(engine_state& st, condition_job& job, int index) {
     if (!call(st.e.poll)) {
       return false;
     }
-    if (next.finished) {
-      // The condition's points are delivered: its disk space is freed at once.
-      const std::lock_guard lock(ch.mutex);
-      close_spool(slot.file);
-      slot.file = -1;
+    if (finished) {
       return true;
     }
   }
@@ -239,19 +196,6 @@ run_outcome run_all(engine_state& st) {
 }
 
 }  // namespace
-
-int thread_count(int threads) {
-  if (threads > 0) {
-    return threads;
-  }
-  // The CPUs this process may run on (taskset, cgroups' cpusets), not those of the machine.
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
-  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
-    return 1;
-  }
-  return std::max(1, CPU_COUNT(&allowed));
-}
 
 run_outcome run_engine(const run_request& r, const run_events& e) {
   engine_state st{r, e, {}, 0, thread_count(r.threads), {}};

@@ -6,8 +6,11 @@
 
 // Computes every condition of `r`, several at once, and delivers each one's points in order
 // as they are confirmed. The classic method gives exactly the points of one condition after
-// another with the step size carried over; work ahead of its turn is bounded in memory.
+// another with the step size carried over. Points computed ahead of their turn wait in
+// unnamed files in r.spool_dir, so memory stays flat whatever n_points; the workers are
+// joined before run_engine returns, a stop or an exception included.
 run_outcome run_engine(const run_request& r, const run_events& e);
 
-// The number of conditions computed at once for `threads` (0: every core).
+// The number of conditions computed at once for `threads`; 0: one per CPU this process may
+// run on (its affinity mask, as taskset or a container sets it).
 int thread_count(int threads);
