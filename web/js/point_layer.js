@@ -1,0 +1,101 @@
+// The orbits' points rasterised once into an offscreen layer for one view. While the view
+// moves the layer is drawn scaled and shifted (one image per frame, whatever the number of
+// points); once it rests the layer is rasterised again for the new view. Points that arrive
+// for an unchanged view are added to the layer without redrawing the others.
+
+function rgba_of(color) {
+  const v = parseInt(color.slice(1), 16);
+  // Little-endian RGBA bytes of ImageData, read as one 32-bit word.
+  return (0xff000000 | ((v & 0xff) << 16) | (v & 0xff00) | ((v >> 16) & 0xff)) >>> 0;
+}
+
+function new_canvas(width, height) {
+  if (typeof OffscreenCanvas !== 'undefined') {
+    return new OffscreenCanvas(width, height);
+  }
+  const c = document.createElement('canvas');
+  c.width = width;
+  c.height = height;
+  return c;
+}
+
+// An empty layer; `ratio` device pixels per CSS pixel.
+export function make_layer() {
+  return { canvas: null, image: null, words: null, view: null, area: null, ratio: 1,
+    orbits: [], colors: [], drawn: [], size: 0 };
+}
+
+function same_view(a, b) {
+  return a && b && a.x0 === b.x0 && a.x1 === b.x1 && a.y0 === b.y0 && a.y1 === b.y1;
+}
+
+function paint(layer, points, from, rgba, view) {
+  const { words, image, size } = layer;
+  const w = image.width;
+  const h = image.height;
+  const sx = w / (view.x1 - view.x0);
+  const sy = h / (view.y1 - view.y0);
+  const half = size / 2;
+  for (let i = from; i < points.length; i += 1) {
+    const p = points[i];
+    const left = Math.round((p[0] - view.x0) * sx - half);
+    const top = Math.round((view.y1 - p[1]) * sy - half);
+    if (left >= w || top >= h || left + size <= 0 || top + size <= 0) {
+      continue;
+    }
+    const x0 = Math.max(0, left);
+    const x1 = Math.min(w, left + size);
+    for (let y = Math.max(0, top); y < Math.min(h, top + size); y += 1) {
+      words.fill(rgba, y * w + x0, y * w + x1);
+    }
+  }
+}
+
+// Brings the layer up to date for `view` over plot `area` (CSS pixels) at `ratio`: orbits are
+// { points, color }; dots of `size` CSS pixels. Returns true when anything was drawn.
+export function update_layer(layer, area, view, orbits, size, ratio) {
+  const w = Math.max(1, Math.round(area.width * ratio));
+  const h = Math.max(1, Math.round(area.height * ratio));
+  const dot = Math.max(1, Math.round(size * ratio));
+  const full = !layer.canvas || layer.canvas.width !== w || layer.canvas.height !== h ||
+    !same_view(layer.view, view) || layer.size !== dot || orbits.length < layer.orbits.length ||
+    orbits.some((o, i) => o.points !== layer.orbits[i] || o.color !== layer.colors[i] ||
+      o.points.length < (layer.drawn[i] || 0));
+  if (full) {
+    if (!layer.canvas || layer.canvas.width !== w || layer.canvas.height !== h) {
+      layer.canvas = new_canvas(w, h);
+    }
+    layer.image = new ImageData(w, h);
+    layer.words = new Uint32Array(layer.image.data.buffer);
+    layer.view = { ...view };
+    layer.size = dot;
+    layer.drawn = [];
+  }
+  let changed = full;
+  orbits.forEach((o, i) => {
+    const from = layer.drawn[i] || 0;
+    if (from < o.points.length) {
+      paint(layer, o.points, from, rgba_of(o.color), layer.view);
+      changed = true;
+    }
+    layer.drawn[i] = o.points.length;
+  });
+  layer.orbits = orbits.map((o) => o.points);
+  layer.colors = orbits.map((o) => o.color);
+  layer.area = { ...area };
+  layer.ratio = ratio;
+  if (changed) {
+    layer.canvas.getContext('2d').putImageData(layer.image, 0, 0);
+  }
+  return changed;
+}
+
+// Where the layer, drawn for layer.view, lies in CSS pixels when the plot `area` shows `view`:
+// [x, y, width, height].
+export function layer_placement(layer, area, view) {
+  const v = layer.view;
+  const kx = area.width / (view.x1 - view.x0);
+  const ky = area.height / (view.y1 - view.y0);
+  return [area.left + (v.x0 - view.x0) * kx, area.top + (view.y1 - v.y1) * ky,
+    (v.x1 - v.x0) * kx, (v.y1 - v.y0) * ky];
+}
