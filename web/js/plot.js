@@ -61,8 +61,22 @@ function nice_step(span, count) {
   return [1, 2, 5, 10].map((m) => m * p).find((s) => s >= raw);
 }
 
+// The nice step below `step` (1, 2, 5 times a power of ten).
+function smaller_step(step) {
+  const p = 10 ** Math.floor(Math.log10(step) + 1e-9);
+  return Math.round(step / p) === 5 ? 2 * p : step / 2;
+}
+
+function ticks_in(lo, hi, step) {
+  return Math.floor(hi / step + 1e-9) - Math.ceil(lo / step - 1e-9) + 1;
+}
+
+// Multiples of a nice step, at most about `count`; a narrow plot still gets three.
 export function decimal_ticks(lo, hi, count) {
-  const step = nice_step(hi - lo, count);
+  let step = nice_step(hi - lo, count);
+  while (ticks_in(lo, hi, step) < Math.min(3, count)) {
+    step = smaller_step(step);
+  }
   // toFixed takes 0 to 100 digits; a view within its bounds needs at most a dozen.
   const digits = Math.min(20, Math.max(0, -Math.floor(Math.log10(step) + 1e-9)));
   const ticks = [];
@@ -89,14 +103,15 @@ function quarter_pi_label(k) {
   return den === 1 ? whole : `${whole}/${den}`;
 }
 
-// Multiples of π/4, π/2 or π while at least three fit; decimals once zoomed in further.
+// Multiples of π/4, π/2 or π while enough fit (three, and a third of `count`); decimals once
+// zoomed in further.
 export function phi_ticks(lo, hi, count) {
   for (const quarters of [1, 2, 4]) {
     const step = (quarters * Math.PI) / 4;
     const first = Math.ceil(lo / step - 1e-9);
     const last = Math.floor(hi / step + 1e-9);
     if (last - first + 1 <= count) {
-      if (last - first + 1 < Math.min(3, count)) {
+      if (last - first + 1 < Math.max(Math.min(3, count), Math.ceil(count / 3))) {
         break;
       }
       const ticks = [];
@@ -151,9 +166,10 @@ function draw_bar(p, area, threshold) {
   if (Number.isFinite(threshold) && threshold >= lo && threshold <= hi) {
     const py = y_of(threshold);
     p.line(x - 4, py, x + 18, py, '#d0021b', 2);
-    p.text(x + 21, py, `${threshold} chaotic`, { align: 'left', color: '#d0021b' });
+    p.text(x + 21, py, String(threshold), { align: 'left', color: '#d0021b' });
   }
-  p.text(x + 64, area.top + area.height / 2, label, { rotate: true });
+  p.text(x + 56, area.top + area.height / 2, `${label}; chaotic above the red mark`,
+    { rotate: true });
 }
 
 // Where every orbit's points fall in pixels of `area`, for a painter that draws each dot.
