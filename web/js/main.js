@@ -2,18 +2,17 @@
 // computation, the URL that holds the state, and the buttons.
 import { fetch_model } from './api.js';
 import { indicator_color, orbit_color } from './colors.js';
-import { caption_text, command_line, download_png, download_text, ini_text, points_text,
-  settings_record } from './exports.js';
-import { read_ini } from './ini_file.js';
+import { command_line, download_text, ini_text, points_text } from './exports.js';
+import { export_png, export_svg } from './map_pictures.js';
 import { show_orbits, status_text } from './orbit_list.js';
 import { cancel, compute_pending, dependents, make_orbit, mark_pending } from './orbit_runner.js';
-import { canvas_painter, svg_painter } from './painters.js';
+import { state_actions } from './page_state.js';
+import { canvas_painter } from './painters.js';
 import { FULL_VIEW, dot_size, draw_map, plot_area } from './plot.js';
-import { attach_plot_input } from './plot_input.js';
+import { attach_plot_input, seed_at } from './plot_input.js';
 import { make_layer, update_layer } from './point_layer.js';
-import { bind_settings, build_sliders, default_settings, settings_error, show_settings }
-  from './settings.js';
-import { MAX_SEEDS, state_from_hash, state_to_hash } from './url_state.js';
+import { bind_settings, build_sliders, default_settings, show_settings } from './settings.js';
+import { MAX_SEEDS, state_to_hash } from './url_state.js';
 
 const REST = 150; // ms without a view change after which the points are drawn afresh
 
@@ -23,18 +22,19 @@ const el = (id) => document.getElementById(id);
 
 const model = await fetch_model();
 const defaults = default_settings(model);
+// note: a message about the last action (a bad link or file), shown until the next.
 const map = { settings: defaults, orbits: [], view: { ...FULL_VIEW }, busy: false,
-  controller: null };
+  controller: null, note: '', checking: 0 };
 const layer = make_layer();
 let area = null; // the plot area as last drawn, in CSS pixels
-let note = ''; // a message about the last action (a bad link or file), shown until the next
 let frame = 0;
 let moving = false; // the view is being panned or zoomed
 let rest_timer = 0;
 let list_key = '';
 
-// The browser tests and the console read the map from here; frames counts drawn frames.
-const hooks = { map, model, frames: 0, area: () => area };
+// The browser tests and the console read the map from here; frames counts drawn frames,
+// redraw() asks for one.
+const hooks = { map, model, layer, frames: 0, area: () => area, redraw: () => changed() };
 window.trivella_explorer = hooks;
 
 const color_of = (o, i) =>
@@ -70,9 +70,10 @@ function render() {
     list_key = key;
     show_orbits(el('orbits'), map.orbits, s.n_points, color_of);
   }
-  el('status').textContent = note || status_text(map.orbits, s.n_points);
+  el('status').textContent = map.note || status_text(map.orbits, s.n_points);
   el('command').textContent = command_line(s, model.defaults);
-  const busy = map.orbits.some((o) => o.status === 'pending' || o.status === 'running');
+  const busy = map.checking > 0 ||
+    map.orbits.some((o) => o.status === 'pending' || o.status === 'running');
   document.body.dataset.state = busy ? 'busy' : 'idle';
   const hash = state_to_hash(s, map.orbits.map((o) => o.seed), map.view);
   if (!moving && location.hash !== hash) {
@@ -91,66 +92,17 @@ function compute() {
   changed();
 }
 
-// Replaces settings, seeds and view; every orbit is computed again from its seed, all of
-// them in one request.
-function apply_state(settings, seeds, view) {
-  cancel(map);
-  map.settings = settings;
-  map.orbits = seeds.map(make_orbit);
-  map.view = view;
-  show_settings(form, settings);
-  compute();
-}
-
-// The server's word on the constants: what makes the equations meaningless, or ''.
-async function params_problem(params) {
-  try {
-    return (await fetch_model(params)).problem;
-  } catch (error) {
-    return error.message;
-  }
-}
-
-async function apply_checked(settings, seeds, view, what) {
-  const problem = settings_error(settings) || await params_problem(settings.params);
-  if (problem) {
-    throw new Error(problem);
-  }
-  note = what;
-  apply_state(settings, seeds, view);
-}
-
-function load_hash() {
-  let state;
-  try {
-    state = state_from_hash(location.hash, defaults);
-  } catch (error) {
-    state = { error };
-  }
-  (state.error ? Promise.reject(state.error)
-    : apply_checked(state.settings, state.seeds, state.view, '')).catch((error) => {
-    note = `The link could not be read: ${error.message}.`;
-    apply_state(defaults, [], { ...FULL_VIEW });
-  });
-}
-
-// A clicked value rounded to a tenth of what one pixel spans, so that seeds read well.
-function round_to_pixel(value, per_pixel) {
-  const digits = Math.min(12, Math.max(0, Math.ceil(-Math.log10(per_pixel)) + 1));
-  return Number(value.toFixed(digits));
-}
+const { apply_checked, load_hash, load_ini_file } =
+  state_actions({ map, form, defaults, compute, changed });
 
 function add_seed([x, y]) {
   if (map.orbits.length >= MAX_SEEDS) {
-    note = `A map holds at most ${MAX_SEEDS} orbits.`;
+    map.note = `A map holds at most ${MAX_SEEDS} orbits.`;
     changed();
     return;
   }
-  note = '';
-  const L = map.settings.L;
-  const phi0 = round_to_pixel(x, (map.view.x1 - map.view.x0) / area.width);
-  const l0 = round_to_pixel(y * L, ((map.view.y1 - map.view.y0) / area.height) * Math.abs(L));
-  map.orbits.push(make_orbit([phi0, l0]));
+  map.note = '';
+  map.orbits.push(make_orbit(seed_at([x, y], map.view, area, map.settings.L)));
   compute();
 }
 
@@ -170,52 +122,26 @@ function redo(k, remove) {
     affected.shift();
   }
   mark_pending(affected);
-  note = '';
+  map.note = '';
   compute();
 }
 
-function load_ini_file(file) {
-  file.text().then((text) => {
-    const { seeds, ...numbers } = read_ini(text);
-    const settings = { ...map.settings, ...numbers };
-    return apply_checked(settings, seeds.slice(0, MAX_SEEDS), map.view,
-      seeds.length > MAX_SEEDS ? `Only the first ${MAX_SEEDS} conditions were kept.` : '');
-  }).catch((error) => {
-    note = `${file.name} was not loaded: ${error.message}`;
-    changed();
-  });
-}
-
-function export_png() {
-  const [w, h] = plot_size();
-  const ratio = window.devicePixelRatio || 1;
-  const picture = document.createElement('canvas');
-  const orbits = drawn_orbits();
-  const options = map_options({ caption: caption_text(map.settings), layer: make_layer() });
-  update_layer(options.layer, plot_area(w, h, map.settings.chaos, true), map.view, orbits,
-    dot_size(orbits), ratio);
-  draw_map(canvas_painter(picture, w, h, ratio), w, h, map.view, orbits, options);
-  download_png('trivella-map.png', picture);
-}
-
-function export_svg() {
-  const [w, h] = plot_size();
-  const painter = svg_painter(w, h);
-  draw_map(painter, w, h, map.view, drawn_orbits(),
-    map_options({ caption: caption_text(map.settings) }));
-  const record = settings_record(map.settings, map.orbits.map((o) => o.seed));
-  download_text('trivella-map.svg', painter.finish(record), 'image/svg+xml');
+function picture() {
+  const [width, height] = plot_size();
+  return { settings: map.settings, seeds: map.orbits.map((o) => o.seed), orbits: drawn_orbits(),
+    view: map.view, width, height, ratio: window.devicePixelRatio || 1,
+    threshold: model.megno_threshold };
 }
 
 build_sliders(el('sliders'), model.names);
 bind_settings(form, model.names, () => map.settings, (s) => {
   apply_checked(s, map.orbits.map((o) => o.seed), map.view, '').catch((error) => {
-    note = error.message;
+    map.note = error.message;
     show_settings(form, map.settings);
     changed();
   });
 }, (error) => {
-  note = error;
+  map.note = error;
   changed();
 });
 attach_plot_input(canvas, {
@@ -243,7 +169,7 @@ el('orbits').addEventListener('click', (event) => {
 el('clear').addEventListener('click', () => {
   cancel(map);
   map.orbits = [];
-  note = '';
+  map.note = '';
   changed();
 });
 el('reset-view').addEventListener('click', () => {
@@ -254,8 +180,8 @@ el('export-ini').addEventListener('click', () =>
   download_text('ini.txt', ini_text(map.settings, map.orbits.map((o) => o.seed))));
 el('export-points').addEventListener('click', () =>
   download_text('lL.txt', points_text(map.orbits)));
-el('export-png').addEventListener('click', export_png);
-el('export-svg').addEventListener('click', export_svg);
+el('export-png').addEventListener('click', () => export_png('trivella-map.png', picture()));
+el('export-svg').addEventListener('click', () => export_svg('trivella-map.svg', picture()));
 el('ini-file').addEventListener('change', (event) => {
   const [file] = event.target.files;
   if (file) {

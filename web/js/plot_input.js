@@ -72,3 +72,15 @@ export function attach_plot_input(canvas, { area_of, view_of, set_view, on_click
     }
   }, { passive: false });
 }
+
+// A clicked value rounded to a tenth of what one pixel spans, so that seeds read well.
+function round_to_pixel(value, per_pixel) {
+  const digits = Math.min(12, Math.max(0, Math.ceil(-Math.log10(per_pixel)) + 1));
+  return Number(value.toFixed(digits));
+}
+
+// The seed [phi0, l0] of a click at data point [x, y/L] of `view` drawn over `area`.
+export function seed_at([x, y], view, area, L) {
+  return [round_to_pixel(x, (view.x1 - view.x0) / area.width),
+    round_to_pixel(y * L, ((view.y1 - view.y0) / area.height) * Math.abs(L))];
+}

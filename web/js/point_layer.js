@@ -36,17 +36,22 @@ function paint(layer, points, from, rgba, view) {
   const sx = w / (view.x1 - view.x0);
   const sy = h / (view.y1 - view.y0);
   const half = size / 2;
+  // A million points pass here: plain loops and stores, no calls per point.
   for (let i = from; i < points.length; i += 1) {
     const p = points[i];
-    const left = Math.round((p[0] - view.x0) * sx - half);
-    const top = Math.round((view.y1 - p[1]) * sy - half);
+    const left = Math.floor((p[0] - view.x0) * sx - half + 0.5);
+    const top = Math.floor((view.y1 - p[1]) * sy - half + 0.5);
     if (left >= w || top >= h || left + size <= 0 || top + size <= 0) {
       continue;
     }
-    const x0 = Math.max(0, left);
-    const x1 = Math.min(w, left + size);
-    for (let y = Math.max(0, top); y < Math.min(h, top + size); y += 1) {
-      words.fill(rgba, y * w + x0, y * w + x1);
+    const x0 = left < 0 ? 0 : left;
+    const x1 = left + size > w ? w : left + size;
+    const y1 = top + size > h ? h : top + size;
+    for (let y = top < 0 ? 0 : top; y < y1; y += 1) {
+      const row = y * w;
+      for (let x = x0; x < x1; x += 1) {
+        words[row + x] = rgba;
+      }
     }
   }
 }
