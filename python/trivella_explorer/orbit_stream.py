@@ -4,7 +4,6 @@ client goes away or the time limit passes; a failed orbit does not stop the ones
 
 import json
 import select
-import socket
 import time
 
 import trivella

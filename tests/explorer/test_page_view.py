@@ -13,7 +13,7 @@ import trivella
 import trivella_explorer.server
 from selenium.webdriver.common.by import By
 
-from test_page import download, url_of, wait_done  # noqa: F401 (fixtures come from conftest)
+from test_page import download, url_of
 
 SETTINGS = dict(L=1.0, h0=0.1, tol=1e-9, eps=1e-6)
 HOOKS = "window.trivella_explorer"
@@ -74,8 +74,8 @@ const [kind, seconds, done] = arguments;
 const hooks = window.trivella_explorer;
 const canvas = document.getElementById('plot');
 const box = canvas.getBoundingClientRect();
-const at = (dx, dy) => ({ clientX: box.left + box.width / 2 + dx, clientY: box.top + box.height / 2 + dy,
-  pointerId: 1, button: 0, bubbles: true, deltaY: dy });
+const at = (dx, dy) => ({ clientX: box.left + box.width / 2 + dx,
+  clientY: box.top + box.height / 2 + dy, pointerId: 1, button: 0, bubbles: true, deltaY: dy });
 if (kind === 'pan') canvas.dispatchEvent(new PointerEvent('pointerdown', at(0, 0)));
 const first = hooks.frames;
 const start = performance.now();
@@ -87,7 +87,8 @@ function step(now) {
     return;
   }
   k += 1;
-  if (kind === 'pan') canvas.dispatchEvent(new PointerEvent('pointermove', at(10 + (k % 200), k % 50)));
+  const move = at(10 + (k % 200), k % 50);
+  if (kind === 'pan') canvas.dispatchEvent(new PointerEvent('pointermove', move));
   else canvas.dispatchEvent(new WheelEvent('wheel', at(0, k % 40 < 20 ? -40 : 40)));
   requestAnimationFrame(step);
 }

@@ -62,8 +62,9 @@ export function status_text(orbits, n_points) {
   const bad = orbits.filter((o) => o.status === 'failed' || o.status === 'stopped');
   if (bad.length) {
     const first = orbits.indexOf(bad[0]);
-    return `${held} Orbit ${first + 1} ${bad[0].status}: ${bad[0].message}` +
-      (bad.length > 1 ? ` (and ${bad.length - 1} more)` : '') + '; see the list to retry or remove.';
+    const more = bad.length > 1 ? ` (and ${bad.length - 1} more)` : '';
+    return `${held} Orbit ${first + 1} ${bad[0].status}: ${bad[0].message}${more}; ` +
+      'see the list to retry or remove.';
   }
   return held;
 }
