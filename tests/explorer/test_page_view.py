@@ -126,7 +126,7 @@ def test_a_million_points_pan_and_zoom_smoothly(browser, start_server):
     assert figures["pan"] > 0 and figures["zoom"] > 0
     # Once the view rests the points are drawn afresh for it.
     time.sleep(0.5)
-    assert browser.execute_script(f"const h = {HOOKS}; return JSON.stringify(h.layer.view) "
+    assert browser.execute_script(f"const h = {HOOKS}; return JSON.stringify(h.layer.base) "
                                   "=== JSON.stringify(h.map.view)")
     view = browser.execute_script(f"return {HOOKS}.map.view")
     assert view != {"x0": 0, "x1": 2 * np.pi, "y0": -2, "y1": 2}

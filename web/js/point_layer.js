@@ -3,6 +3,15 @@
 // points); once it rests the layer is rasterised again for the new view. Points that arrive
 // for an unchanged view are added to the layer without redrawing the others.
 
+// The layer reaches this fraction of the view beyond each edge, so that a drag shows points.
+const MARGIN = 0.5;
+
+function widened(v) {
+  const dx = (v.x1 - v.x0) * MARGIN;
+  const dy = (v.y1 - v.y0) * MARGIN;
+  return { x0: v.x0 - dx, x1: v.x1 + dx, y0: v.y0 - dy, y1: v.y1 + dy };
+}
+
 function rgba_of(color) {
   const v = parseInt(color.slice(1), 16);
   // Little-endian RGBA bytes of ImageData, read as one 32-bit word.
@@ -21,7 +30,7 @@ function new_canvas(width, height) {
 
 // An empty layer; `ratio` device pixels per CSS pixel.
 export function make_layer() {
-  return { canvas: null, image: null, words: null, view: null, area: null, ratio: 1,
+  return { canvas: null, image: null, words: null, view: null, base: null, ratio: 1,
     orbits: [], colors: [], drawn: [], size: 0 };
 }
 
@@ -57,22 +66,26 @@ function paint(layer, points, from, rgba, view) {
 }
 
 // Brings the layer up to date for `view` over plot `area` (CSS pixels) at `ratio`: orbits are
-// { points, color }; dots of `size` CSS pixels. Returns true when anything was drawn.
+// { points, color }; dots of `size` CSS pixels. layer.base is the view it was drawn for,
+// layer.view the wider one it covers. Returns true when anything was drawn.
 export function update_layer(layer, area, view, orbits, size, ratio) {
-  const w = Math.max(1, Math.round(area.width * ratio));
-  const h = Math.max(1, Math.round(area.height * ratio));
+  const w = Math.max(1, Math.round(area.width * ratio * (1 + 2 * MARGIN)));
+  const h = Math.max(1, Math.round(area.height * ratio * (1 + 2 * MARGIN)));
   const dot = Math.max(1, Math.round(size * ratio));
   const full = !layer.canvas || layer.canvas.width !== w || layer.canvas.height !== h ||
-    !same_view(layer.view, view) || layer.size !== dot || orbits.length < layer.orbits.length ||
+    !same_view(layer.base, view) || layer.size !== dot || orbits.length < layer.orbits.length ||
     orbits.some((o, i) => o.points !== layer.orbits[i] || o.color !== layer.colors[i] ||
       o.points.length < (layer.drawn[i] || 0));
   if (full) {
     if (!layer.canvas || layer.canvas.width !== w || layer.canvas.height !== h) {
       layer.canvas = new_canvas(w, h);
+      layer.image = new ImageData(w, h);
+      layer.words = new Uint32Array(layer.image.data.buffer);
+    } else {
+      layer.words.fill(0); // transparent: the map's background shows through
     }
-    layer.image = new ImageData(w, h);
-    layer.words = new Uint32Array(layer.image.data.buffer);
-    layer.view = { ...view };
+    layer.base = { ...view };
+    layer.view = widened(view);
     layer.size = dot;
     layer.drawn = [];
   }
@@ -87,7 +100,6 @@ export function update_layer(layer, area, view, orbits, size, ratio) {
   });
   layer.orbits = orbits.map((o) => o.points);
   layer.colors = orbits.map((o) => o.color);
-  layer.area = { ...area };
   layer.ratio = ratio;
   if (changed) {
     layer.canvas.getContext('2d').putImageData(layer.image, 0, 0);
