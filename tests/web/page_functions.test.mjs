@@ -6,9 +6,9 @@ import { test } from 'node:test';
 import { next_batch } from '../../web/js/orbit_runner.js';
 import { caption_text, command_line, settings_record } from '../../web/js/exports.js';
 import { read_ini } from '../../web/js/ini_file.js';
-import { FULL_VIEW, MAX_SPAN, MIN_SPAN, decimal_ticks, phi_ticks, view_problem }
-  from '../../web/js/plot.js';
+import { FULL_VIEW, MAX_SPAN, MIN_SPAN, view_problem } from '../../web/js/plot.js';
 import { default_settings } from '../../web/js/settings.js';
+import { decimal_ticks, phi_ticks } from '../../web/js/ticks.js';
 import { state_from_hash, state_to_hash } from '../../web/js/url_state.js';
 
 const MODEL = { names: ['a', 'b', 'c', 'd', 'e', 'omega'],
