@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "chaos/chaos_accumulator.hpp"
 #include "dynamics/model_rules.hpp"
 #include "engine/engine.hpp"
 #include "engine_request.hpp"
@@ -150,6 +151,30 @@ py::tuple stream_map(const float_array& phi0, const float_array& l0, int n_point
                         outcome.end_h, outcome.points);
 }
 
+// The model's constants as the explorer's page shows them: their names in order, their
+// defaults, and the MEGNO value above which an orbit is called chaotic.
+py::dict model_info() {
+  const model_params m = default_model();
+  py::list names;
+  py::dict defaults;
+  for (const model_constant& c : model_constants) {
+    names.append(c.name);
+    defaults[c.name] = static_cast<double>(m.*c.field);
+  }
+  py::dict info;
+  info["names"] = names;
+  info["defaults"] = defaults;
+  info["megno_threshold"] = chaos_threshold;
+  return info;
+}
+
+// What makes the equations meaningless with the defaults overridden by `params` (name ->
+// value already rounded to single precision), or "" when nothing does. Unknown names are the
+// caller's to refuse.
+std::string params_problem(const param_list& params) {
+  return model_problem(model_of(params, 1.0));
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_stream, m) {
@@ -158,4 +183,6 @@ PYBIND11_MODULE(_stream, m) {
         py::kw_only(), py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"),
         py::arg("method"), py::arg("chaos"), py::arg("params"), py::arg("threads"),
         py::arg("on_points"), py::arg("on_end"), py::arg("keep_going"));
+  m.def("model_info", &model_info);
+  m.def("model_problem", &params_problem, py::arg("params"));
 }

@@ -5,14 +5,16 @@ import math
 
 import numpy as np
 
-MAX_BODY = 4096  # bytes; a request is a few hundred
+from .model import model_info, model_problem
+
+MAX_SEEDS = 64  # orbits per request, as many as a map holds
+MAX_BODY = 8192  # bytes; MAX_SEEDS seeds of full precision fit
 MAX_POINTS = 20000  # points per orbit
 # A finer eps makes a crossing take seconds of retries, and the engine looks at a stop request
 # between points only.
 MIN_EPS = 1e-12
-PARAM_NAMES = ("a", "b", "c", "d", "e", "omega")
-FIELDS = ("method", "chaos", "n_points", "tol", "eps", "h0", "L", "params", "seed", "h_start")
-REQUIRED = ("method", "n_points", "tol", "eps", "h0", "L", "seed")
+FIELDS = ("method", "chaos", "n_points", "tol", "eps", "h0", "L", "params", "seeds", "h_start")
+REQUIRED = ("method", "n_points", "tol", "eps", "h0", "L", "seeds")
 
 
 class BadRequest(ValueError):
@@ -42,18 +44,24 @@ def _single(name, value):
     return rounded
 
 
-def _check_model(params):
-    """The equations divide by a, omega, b + c and b + d."""
-    m = dict(a=6.0, b=5.0, c=8.0, d=15.0, e=0.4, omega=1.0)
-    m.update({k: _single(f"params.{k}", v) for k, v in params.items()})
-    for why, value in (("a", m["a"]), ("omega", m["omega"]), ("b + c", m["b"] + m["c"]),
-                       ("b + d", m["b"] + m["d"])):
-        if value == 0.0:
-            raise BadRequest(f"params: {why} = 0 makes the equations meaningless")
+def check_params(params):
+    """params (name -> number) rounded to single precision; BadRequest for an unknown name, a
+    value that is not a finite single, or constants that make the equations meaningless."""
+    if not isinstance(params, dict):
+        raise BadRequest(f"params must be an object, got {_kind(params)}")
+    names = model_info()["names"]
+    strange = sorted(set(params) - set(names))
+    if strange:
+        raise BadRequest(f"params: unknown name {strange[0]!r}; the names are {', '.join(names)}")
+    rounded = {k: _single(f"params.{k}", v) for k, v in params.items()}
+    problem = model_problem(rounded)
+    if problem:
+        raise BadRequest(f"params: {problem} makes the equations meaningless")
+    return rounded
 
 
 def parse_orbit_request(body):
-    """The checked request as keyword arguments of trivella.stream_map plus `seed`.
+    """The checked request as keyword arguments of trivella.stream_map plus `seeds`.
 
     Raises BadRequest for anything but one JSON object with the known fields, each of its
     type and within its range.
@@ -94,18 +102,15 @@ def parse_orbit_request(body):
             raise BadRequest(f"{name} must not be 0 after rounding to single precision")
 
     params = r.get("params", {})
-    if not isinstance(params, dict):
-        raise BadRequest(f"params must be an object, got {_kind(params)}")
-    strange = sorted(set(params) - set(PARAM_NAMES))
-    if strange:
-        raise BadRequest(f"params: unknown name {strange[0]!r}; the names are "
-                         f"{', '.join(PARAM_NAMES)}")
-    _check_model(params)
+    check_params(params)
 
-    seed = r["seed"]
-    if not isinstance(seed, list) or len(seed) != 2:
-        raise BadRequest("seed must be an array [phi0, l0]")
-    seed = [_single("seed[0]", seed[0]), _single("seed[1]", seed[1])]
+    seeds = r["seeds"]
+    if not isinstance(seeds, list) or not 1 <= len(seeds) <= MAX_SEEDS:
+        raise BadRequest(f"seeds must be an array of 1 to {MAX_SEEDS} seeds [phi0, l0]")
+    for k, seed in enumerate(seeds):
+        if not isinstance(seed, list) or len(seed) != 2:
+            raise BadRequest(f"seeds[{k}] must be an array [phi0, l0]")
+        seeds[k] = [_single(f"seeds[{k}][{i}]", v) for i, v in enumerate(seed)]
 
     h_start = r.get("h_start")
     if h_start is not None:
@@ -116,5 +121,5 @@ def parse_orbit_request(body):
         if h_start == 0 or (h_start > 0) != (values["h0"] > 0) or abs(h_start) > 1e30:
             raise BadRequest("h_start must be the step size an orbit left: not 0, of the sign "
                              "of h0")
-    return dict(values, method=r["method"], chaos=chaos, n_points=n, params=params, seed=seed,
+    return dict(values, method=r["method"], chaos=chaos, n_points=n, params=params, seeds=seeds,
                 h_start=None if h_start is None else float(h_start))

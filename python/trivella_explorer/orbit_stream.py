@@ -1,21 +1,25 @@
-"""One orbit computed for one request, its points streamed back as newline-delimited JSON in
-a chunked response while they are computed. The run stops when the client goes away or the
-time limit passes."""
+"""The orbits of one request computed together, their points streamed back as
+newline-delimited JSON in a chunked response while they are computed. The run stops when the
+client goes away or the time limit passes; a failed orbit does not stop the ones after it."""
 
 import json
 import select
-import socket
 import time
 
 import trivella
 
+# The peer closed or reset its end. POLLRDHUP sees the close even when bytes it sent are still
+# unread, which a zero-length peek would not.
+_GONE = select.POLLRDHUP | select.POLLHUP | select.POLLERR | select.POLLNVAL
+
 
 def client_gone(sock):
-    """True once the peer has closed its end: the socket reads as ready with no data."""
+    """True once the peer has closed its end of the connection."""
     try:
-        ready, _, _ = select.select([sock], [], [], 0)
-        return bool(ready) and sock.recv(1, socket.MSG_PEEK) == b""
-    except OSError:
+        poller = select.poll()
+        poller.register(sock, _GONE)
+        return bool(poller.poll(0))
+    except (OSError, ValueError):
         return True
 
 
@@ -43,28 +47,71 @@ class ChunkedLines:
         self.handler.wfile.write(b"0\r\n\r\n")
 
 
-def wait_for_core(server, sock, deadline):
-    """Takes one of the server's slots, one per core; False if the client leaves or the
-    deadline passes first."""
+def take_cores(server, sock, deadline, wanted):
+    """Takes one of the server's slots, one per core, waiting for it, then up to wanted - 1
+    more that are free; the number taken, 0 if the client leaves or the deadline passes."""
     while not server.slots.acquire(timeout=0.1):
         if client_gone(sock) or time.monotonic() > deadline or server.stopping.is_set():
-            return False
-    return True
+            return 0
+    taken = 1
+    while taken < wanted and server.slots.acquire(blocking=False):
+        taken += 1
+    return taken
 
 
-def stream_orbit(handler, request):
+def _run(request, first, h_start, threads, out, keep_going):
+    """Runs the seeds from index `first` on; writes each orbit's points and, for every one but
+    the run's last, its end. Returns (outcome, the last orbit's end record or None)."""
+    seeds = request["seeds"][first:]
+    counts = [0] * len(seeds)
+    ends = {}
+    args = {k: v for k, v in request.items() if k not in ("seeds", "h_start")}
+
+    def on_points(condition, points):
+        counts[condition - 1] += len(points)
+        out.line({"orbit": first + condition - 1, "points": points.tolist()})
+
+    def on_end(condition, megno, lyapunov, chaotic):
+        record = {"orbit": first + condition - 1, "end": "complete",
+                  "count": counts[condition - 1],
+                  "chaos": dict(megno=megno, lyapunov=lyapunov, chaotic=chaotic)
+                  if request["chaos"] else None}
+        if condition < len(seeds):
+            out.line(record)
+        else:
+            ends["last"] = record
+
+    outcome = trivella.stream_map(
+        [s[0] for s in seeds], [s[1] for s in seeds], threads=threads, h_start=h_start,
+        on_points=on_points, on_end=on_end, keep_going=keep_going, **args)
+    if outcome.end != "complete":
+        ends["last"] = {"orbit": first + outcome.condition - 1, "end": outcome.end,
+                        "count": counts[outcome.condition - 1]}
+    return outcome, ends.get("last") or {"orbit": first + len(seeds) - 1, "end": "complete",
+                                         "count": counts[-1], "chaos": None}
+
+
+def stream_orbits(handler, request):
     """Answers `request`, checked by parse_orbit_request, on `handler`'s connection: 200 with
-    the points as they come and a last line saying how the run ended; 503 when no core frees
-    up within the time limit; 400 should the engine still refuse an argument."""
+    lines {"orbit": k, "points": [...]} as they come and one {"orbit": k, "end": ...} per orbit
+    that ends, then {"done": true}; 503 when no core frees up within the time limit; 400
+    should the engine still refuse an argument.
+
+    A failed orbit is reported and the next one starts afresh from h0 (the step size it left
+    is unknown); a stop (time limit, client gone, shutdown) ends the request, leaving the
+    orbits after it unreported.
+    """
     server = handler.server
     sock = handler.connection
-    if not wait_for_core(server, sock, time.monotonic() + server.time_limit):
-        handler.send_json(503, {"error": "every core is busy; try again"})
+    seeds = request["seeds"]
+    threads = take_cores(server, sock, time.monotonic() + server.time_limit, len(seeds))
+    if not threads:
+        if not client_gone(sock):
+            handler.send_json(503, {"error": "every core is busy; try again"})
         return
     out = ChunkedLines(handler)
     deadline = time.monotonic() + server.time_limit
     why_stopped = []
-    chaos = {}
 
     def keep_going():
         if server.stopping.is_set():
@@ -75,33 +122,33 @@ def stream_orbit(handler, request):
             why_stopped.append("the client went away")
         return not why_stopped
 
-    def on_end(_condition, megno, lyapunov, chaotic):
-        chaos.update(megno=megno, lyapunov=lyapunov, chaotic=chaotic)
-
-    seed = request["seed"]
-    args = {k: v for k, v in request.items() if k != "seed"}
+    first = 0
+    h_start = request["h_start"]
     server.count_run(+1)
     try:
-        outcome = trivella.stream_map(
-            seed[0], seed[1], threads=1, keep_going=keep_going, on_end=on_end,
-            on_points=lambda _condition, points: out.line({"points": points.tolist()}), **args)
+        while first < len(seeds):
+            outcome, last = _run(request, first, h_start, threads, out, keep_going)
+            if outcome.end == "complete":
+                if request["method"] == "classic":
+                    last["end_h"] = outcome.end_h
+                out.line(last)
+                break
+            last["message"] = outcome.message if outcome.end == "failed" else "; ".join(
+                why_stopped)
+            out.line(last)
+            if outcome.end == "stopped":
+                break
+            first = last["orbit"] + 1
+            h_start = None
+        out.line({"done": True})
+        out.finish()
     except (ValueError, TypeError) as error:
         if out.started:
             raise
         handler.send_json(400, {"error": str(error)})
-        return
     except OSError:  # the client went away while points were being written
-        return
+        pass
     finally:
         server.count_run(-1)
-        server.slots.release()
-    try:
-        if outcome.end == "complete":
-            out.line({"end": "complete", "count": outcome.points, "end_h": outcome.end_h,
-                      "chaos": chaos if request["chaos"] else None})
-        else:
-            message = outcome.message if outcome.end == "failed" else "; ".join(why_stopped)
-            out.line({"end": outcome.end, "count": outcome.points, "message": message})
-        out.finish()
-    except OSError:
-        pass
+        for _ in range(threads):
+            server.slots.release()

@@ -20,7 +20,10 @@ SETTINGS = dict(L=1.0, h0=0.1, tol=1e-9, eps=1e-6)  # the page's defaults
 
 ORBITS = "return window.trivella_explorer.map.orbits.map(o => ({seed: o.seed, points: o.points," \
          " status: o.status, chaos: o.chaos}))"
-DONE = "const m = window.trivella_explorer.map; return m.orbits.length === arguments[0] && " \
+# The page's hooks appear once it has the model from the server; "idle" once it has drawn
+# and computes nothing.
+DONE = "const m = window.trivella_explorer?.map; return !!m && " \
+       "document.body.dataset.state === 'idle' && m.orbits.length === arguments[0] && " \
        "m.orbits.every(o => o.status === 'complete') && m.settings.method === arguments[1] && " \
        "m.settings.chaos === arguments[2];"
 

@@ -1,28 +1,51 @@
-// The server's API: one orbit per request, its points streamed back as newline-delimited JSON.
-//   POST api/orbit  {method, chaos, n_points, tol, eps, h0, L, params, seed, h_start?}
-//   200: lines {"points": [[phi, l/L], ...]} as they are computed, then one line with "end":
-//        {"end": "complete", "count", "end_h", "chaos"} or
-//        {"end": "failed" | "stopped", "count", "message"}
+// The server's API.
+//   GET api/model        {names, defaults, megno_threshold}: the model's constants
+//   GET api/model?a=0    the same plus "problem": what makes these constants meaningless, or ""
+//   POST api/orbit  {method, chaos, n_points, tol, eps, h0, L, params, seeds, h_start?}
+//   200: newline-delimited JSON as the orbits are computed, orbit k counting in `seeds`:
+//        {"orbit": k, "points": [[phi, l/L], ...]}
+//        {"orbit": k, "end": "complete", "count", "chaos", "end_h"?} or
+//        {"orbit": k, "end": "failed" | "stopped", "count", "message"}
+//        and last {"done": true}; orbits after a stopped one are not reported
 //   400: {"error": "..."} for a request that is refused before any work starts
 
 export class ApiError extends Error {}
 
-// The request for orbit k of `orbits` under settings s. The classic method carries the step
-// size over from one orbit to the next, as the program does from one condition to the next.
-export function orbit_request(s, orbits, k) {
+async function error_of(response) {
+  try {
+    return (await response.json()).error || `the server answered ${response.status}`;
+  } catch {
+    return `the server answered ${response.status}`;
+  }
+}
+
+// The model's constants as the server's engine has them.
+export async function fetch_model(params = null) {
+  const query = params ? '?' + new URLSearchParams(Object.entries(params)
+    .map(([k, v]) => [k, String(v)])).toString() : '';
+  const response = await fetch(`api/model${query}`);
+  if (!response.ok) {
+    throw new ApiError(await error_of(response));
+  }
+  return response.json();
+}
+
+// The request for `seeds` under settings s; h_start, the step size the classic method carries
+// into the first seed, or null for h0.
+export function orbit_request(s, seeds, h_start) {
   const request = {
     method: s.method, chaos: s.chaos, n_points: s.n_points, tol: s.tol, eps: s.eps, h0: s.h0,
-    L: s.L, params: { ...s.params }, seed: [...orbits[k].seed],
+    L: s.L, params: { ...s.params }, seeds: seeds.map((seed) => [...seed]),
   };
-  if (s.method === 'classic' && k > 0) {
-    request.h_start = orbits[k - 1].end_h;
+  if (s.method === 'classic' && h_start !== null) {
+    request.h_start = h_start;
   }
   return request;
 }
 
-// Sends the request and hands each batch of points to on_points as it arrives. Resolves to the
-// final "end" record; rejects with ApiError, or with an AbortError when `signal` aborts.
-export async function stream_orbit(request, on_points, signal) {
+// Sends the request and hands each record to on_record as it arrives. Resolves once the
+// server says it is done; rejects with ApiError, or with an AbortError when `signal` aborts.
+export async function stream_orbits(request, on_record, signal) {
   const response = await fetch('api/orbit', {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
@@ -30,13 +53,7 @@ export async function stream_orbit(request, on_points, signal) {
     signal,
   });
   if (!response.ok) {
-    let message = `the server answered ${response.status}`;
-    try {
-      message = (await response.json()).error || message;
-    } catch {
-      // The status line says enough.
-    }
-    throw new ApiError(message);
+    throw new ApiError(await error_of(response));
   }
   const reader = response.body.getReader();
   const decoder = new TextDecoder();
@@ -44,7 +61,7 @@ export async function stream_orbit(request, on_points, signal) {
   for (;;) {
     const { value, done } = await reader.read();
     if (done) {
-      throw new ApiError('the server closed the stream before the orbit ended');
+      throw new ApiError('the server closed the stream before the orbits ended');
     }
     rest += decoder.decode(value, { stream: true });
     let nl;
@@ -54,14 +71,12 @@ export async function stream_orbit(request, on_points, signal) {
       if (!line) {
         continue;
       }
-      const message = JSON.parse(line);
-      if (message.points) {
-        on_points(message.points);
-      }
-      if (message.end) {
+      const record = JSON.parse(line);
+      if (record.done) {
         reader.cancel().catch(() => {});
-        return message;
+        return;
       }
+      on_record(record);
     }
   }
 }

@@ -1,6 +1,5 @@
 // Exports of the map, all made in the page and downloaded: ini.txt and the command line that
 // reproduce it with the program, the points as lL.txt, and the view as PNG or SVG.
-import { DEFAULT_SETTINGS } from './settings.js';
 
 // printf("%.<digits>f", x) of glibc: the double's exact binary value rounded half to even,
 // with the sign of a negative zero kept.
@@ -64,8 +63,8 @@ export function ini_text(s, seeds) {
 }
 
 // The command that computes the map from that ini.txt in DIR: the method and the constants
-// that differ from the program's own.
-export function command_line(s) {
+// that differ from the program's own (`defaults`).
+export function command_line(s, defaults) {
   const args = ['trivella'];
   if (s.method === 'precise') {
     args.push('--precise');
@@ -74,11 +73,26 @@ export function command_line(s) {
     args.push('--chaos');
   }
   for (const [name, value] of Object.entries(s.params)) {
-    if (value !== DEFAULT_SETTINGS.params[name]) {
+    if (value !== defaults[name]) {
       args.push(`--param ${name}=${value}`);
     }
   }
   return args.concat('DIR').join(' ');
+}
+
+// One line naming everything the map's points depend on, for the caption of an exported
+// picture: method, n_points, L, h0, tol, eps and every constant.
+export function caption_text(s) {
+  const method = s.method + (s.chaos ? ' + chaos' : '');
+  const constants = Object.entries(s.params).map(([k, v]) => `${k} = ${v}`).join(', ');
+  return `trivella ${method}; n_points = ${s.n_points}, L = ${s.L}, h0 = ${s.h0}, ` +
+    `tol = ${s.tol}, eps = ${s.eps}; ${constants}`;
+}
+
+// The same as a record, for the metadata of an SVG.
+export function settings_record(s, seeds) {
+  return { method: s.method, chaos: s.chaos, n_points: s.n_points, L: s.L, h0: s.h0,
+    tol: s.tol, eps: s.eps, params: { ...s.params }, seeds };
 }
 
 export function download(name, blob) {

@@ -1,39 +1,50 @@
 // The explorer's page: connects the map, the settings panel, the orbits and their
 // computation, the URL that holds the state, and the buttons.
+import { fetch_model } from './api.js';
 import { indicator_color, orbit_color } from './colors.js';
-import { command_line, download_png, download_text, ini_text, points_text } from './exports.js';
-import { read_ini } from './ini_file.js';
+import { command_line, download_text, ini_text, points_text } from './exports.js';
+import { export_png, export_svg } from './map_pictures.js';
 import { show_orbits, status_text } from './orbit_list.js';
-import { cancel, compute_pending, make_orbit } from './orbit_runner.js';
-import { canvas_painter, svg_painter } from './painters.js';
-import { FULL_VIEW, draw_map } from './plot.js';
-import { attach_plot_input } from './plot_input.js';
-import { DEFAULT_SETTINGS, bind_settings, build_sliders, settings_error, show_settings }
-  from './settings.js';
-import { MAX_SEEDS, state_from_hash, state_to_hash } from './url_state.js';
+import { cancel, compute_pending, dependents, make_orbit, mark_pending } from './orbit_runner.js';
+import { state_actions } from './page_state.js';
+import { canvas_painter } from './painters.js';
+import { FULL_VIEW, dot_size, draw_map, plot_area } from './plot.js';
+import { attach_plot_input, seed_at } from './plot_input.js';
+import { make_layer, update_layer } from './point_layer.js';
+import { bind_settings, build_sliders, default_settings, show_settings } from './settings.js';
+import { MAX_SEEDS, state_to_hash } from './url_state.js';
+
+const REST = 150; // ms without a view change after which the points are drawn afresh
 
 const canvas = document.getElementById('plot');
 const form = document.getElementById('settings');
 const el = (id) => document.getElementById(id);
 
-const map = { settings: DEFAULT_SETTINGS, orbits: [], view: { ...FULL_VIEW }, busy: false,
-  controller: null };
+const model = await fetch_model();
+const defaults = default_settings(model);
+// note: a message about the last action (a bad link or file), shown until the next.
+const map = { settings: defaults, orbits: [], view: { ...FULL_VIEW }, busy: false,
+  controller: null, note: '', checking: 0 };
+const layer = make_layer();
 let area = null; // the plot area as last drawn, in CSS pixels
-let note = ''; // a message about the last action (a bad link or file), shown until the next
 let frame = 0;
+let moving = false; // the view is being panned or zoomed
+let rest_timer = 0;
+let list_key = '';
 
-// The browser tests and the console read the map from here.
-window.trivella_explorer = { map, area: () => area };
+// The browser tests and the console read the map from here; frames counts drawn frames,
+// redraw() asks for one.
+const hooks = { map, model, layer, frames: 0, area: () => area, redraw: () => changed() };
+window.trivella_explorer = hooks;
 
 const color_of = (o, i) =>
   map.settings.chaos ? indicator_color(o.chaos ? o.chaos.megno : NaN) : orbit_color(i);
 
-function draw_to(painter, width, height) {
-  const orbits = map.orbits.map((o, i) =>
-    ({ seed: o.seed, points: o.points, color: color_of(o, i) }));
-  return draw_map(painter, width, height, map.view, orbits,
-    { L: map.settings.L, bar: map.settings.chaos });
-}
+const drawn_orbits = () => map.orbits.map((o, i) =>
+  ({ seed: o.seed, points: o.points, color: color_of(o, i) }));
+
+const map_options = (extra) => ({ L: map.settings.L, bar: map.settings.chaos,
+  threshold: model.megno_threshold, ...extra });
 
 function plot_size() {
   const box = canvas.parentElement.getBoundingClientRect();
@@ -42,18 +53,30 @@ function plot_size() {
 
 function render() {
   frame = 0;
+  hooks.frames += 1;
   const [w, h] = plot_size();
-  area = draw_to(canvas_painter(canvas, w, h), w, h);
+  const ratio = window.devicePixelRatio || 1;
+  const orbits = drawn_orbits();
   const s = map.settings;
-  show_orbits(el('orbits'), map.orbits, s.n_points, color_of);
-  el('status').textContent = note || status_text(map.orbits, s.n_points);
-  el('command').textContent = command_line(s);
-  // Idle once every orbit is complete, or the next one to compute failed or was stopped.
-  const next = map.orbits.find((o) => o.status !== 'complete');
-  document.body.dataset.state = !next || next.status === 'failed' || next.status === 'stopped'
-    ? 'idle' : 'busy';
+  // While the view moves the layer drawn for the last resting view is stretched over it.
+  if (!moving || !layer.view) {
+    update_layer(layer, plot_area(w, h, s.chaos), map.view, orbits, dot_size(orbits), ratio);
+  }
+  area = draw_map(canvas_painter(canvas, w, h, ratio), w, h, map.view, orbits,
+    map_options({ layer }));
+  const key = s.n_points + s.chaos + map.orbits.map((o) =>
+    `${o.status}${o.points.length}${o.message}${o.chaos && o.chaos.megno}`).join();
+  if (key !== list_key) {
+    list_key = key;
+    show_orbits(el('orbits'), map.orbits, s.n_points, color_of);
+  }
+  el('status').textContent = map.note || status_text(map.orbits, s.n_points);
+  el('command').textContent = command_line(s, model.defaults);
+  const busy = map.checking > 0 ||
+    map.orbits.some((o) => o.status === 'pending' || o.status === 'running');
+  document.body.dataset.state = busy ? 'busy' : 'idle';
   const hash = state_to_hash(s, map.orbits.map((o) => o.seed), map.view);
-  if (location.hash !== hash) {
+  if (!moving && location.hash !== hash) {
     history.replaceState(null, '', hash);
   }
 }
@@ -69,79 +92,56 @@ function compute() {
   changed();
 }
 
-// Replaces settings, seeds and view; every orbit is computed again from its seed.
-function apply_state(settings, seeds, view) {
-  cancel(map);
-  map.settings = settings;
-  map.orbits = seeds.map(make_orbit);
-  map.view = view;
-  show_settings(form, settings);
-  compute();
-}
-
-function load_hash() {
-  try {
-    const { settings, seeds, view } = state_from_hash(location.hash);
-    note = '';
-    apply_state(settings, seeds, view);
-  } catch (error) {
-    note = `The link could not be read: ${error.message}.`;
-    apply_state(DEFAULT_SETTINGS, [], { ...FULL_VIEW });
-  }
-}
-
-// A clicked value rounded to a tenth of what one pixel spans, so that seeds read well.
-function round_to_pixel(value, per_pixel) {
-  const digits = Math.min(12, Math.max(0, Math.ceil(-Math.log10(per_pixel)) + 1));
-  return Number(value.toFixed(digits));
-}
+const { apply_checked, load_hash, load_ini_file } =
+  state_actions({ map, form, defaults, compute, changed });
 
 function add_seed([x, y]) {
   if (map.orbits.length >= MAX_SEEDS) {
-    note = `A map holds at most ${MAX_SEEDS} orbits.`;
+    map.note = `A map holds at most ${MAX_SEEDS} orbits.`;
     changed();
     return;
   }
-  note = '';
-  const L = map.settings.L;
-  const phi0 = round_to_pixel(x, (map.view.x1 - map.view.x0) / area.width);
-  const l0 = round_to_pixel(y * L, ((map.view.y1 - map.view.y0) / area.height) * Math.abs(L));
-  map.orbits.push(make_orbit([phi0, l0]));
+  map.note = '';
+  map.orbits.push(make_orbit(seed_at([x, y], map.view, area, map.settings.L)));
   compute();
 }
 
-function undo() {
-  const last = map.orbits.pop();
-  if (last && last.status === 'running') {
+// Orbit k and the orbits whose points descend from it are computed again, or (remove) k
+// goes and its dependents are computed again without it.
+function redo(k, remove) {
+  const o = map.orbits[k];
+  if (!o) {
+    return;
+  }
+  const affected = [o, ...dependents(map.settings.method, map.orbits, k)];
+  if (affected.some((a) => a.status === 'running')) {
     cancel(map);
   }
-  note = '';
+  if (remove) {
+    map.orbits.splice(k, 1);
+    affected.shift();
+  }
+  mark_pending(affected);
+  map.note = '';
   compute();
 }
 
-function load_ini_file(file) {
-  file.text().then((text) => {
-    const ini = read_ini(text);
-    const { seeds, ...numbers } = ini;
-    const settings = { ...map.settings, ...numbers };
-    const error = settings_error(settings);
-    if (error) {
-      throw new Error(error);
-    }
-    note = seeds.length > MAX_SEEDS ? `Only the first ${MAX_SEEDS} conditions were kept.` : '';
-    apply_state(settings, seeds.slice(0, MAX_SEEDS), map.view);
-  }).catch((error) => {
-    note = `${file.name} was not loaded: ${error.message}`;
-    changed();
-  });
+function picture() {
+  const [width, height] = plot_size();
+  return { settings: map.settings, seeds: map.orbits.map((o) => o.seed), orbits: drawn_orbits(),
+    view: map.view, width, height, ratio: window.devicePixelRatio || 1,
+    threshold: model.megno_threshold };
 }
 
-build_sliders(el('sliders'));
-bind_settings(form, () => map.settings, (s) => {
-  note = '';
-  apply_state(s, map.orbits.map((o) => o.seed), map.view);
+build_sliders(el('sliders'), model.names);
+bind_settings(form, model.names, () => map.settings, (s) => {
+  apply_checked(s, map.orbits.map((o) => o.seed), map.view, '').catch((error) => {
+    map.note = error.message;
+    show_settings(form, map.settings);
+    changed();
+  });
 }, (error) => {
-  note = error;
+  map.note = error;
   changed();
 });
 attach_plot_input(canvas, {
@@ -149,15 +149,27 @@ attach_plot_input(canvas, {
   view_of: () => map.view,
   set_view: (view) => {
     map.view = view;
+    moving = true;
+    clearTimeout(rest_timer);
+    rest_timer = setTimeout(() => {
+      moving = false;
+      changed();
+    }, REST);
     changed();
   },
   on_click: add_seed,
 });
-el('undo').addEventListener('click', undo);
+el('undo').addEventListener('click', () => redo(map.orbits.length - 1, true));
+el('orbits').addEventListener('click', (event) => {
+  const b = event.target.closest('button[data-action]');
+  if (b) {
+    redo(Number(b.dataset.orbit), b.dataset.action === 'remove');
+  }
+});
 el('clear').addEventListener('click', () => {
   cancel(map);
   map.orbits = [];
-  note = '';
+  map.note = '';
   changed();
 });
 el('reset-view').addEventListener('click', () => {
@@ -168,13 +180,8 @@ el('export-ini').addEventListener('click', () =>
   download_text('ini.txt', ini_text(map.settings, map.orbits.map((o) => o.seed))));
 el('export-points').addEventListener('click', () =>
   download_text('lL.txt', points_text(map.orbits)));
-el('export-png').addEventListener('click', () => download_png('trivella-map.png', canvas));
-el('export-svg').addEventListener('click', () => {
-  const [w, h] = plot_size();
-  const painter = svg_painter(w, h);
-  draw_to(painter, w, h);
-  download_text('trivella-map.svg', painter.finish(), 'image/svg+xml');
-});
+el('export-png').addEventListener('click', () => export_png('trivella-map.png', picture()));
+el('export-svg').addEventListener('click', () => export_svg('trivella-map.svg', picture()));
 el('ini-file').addEventListener('change', (event) => {
   const [file] = event.target.files;
   if (file) {

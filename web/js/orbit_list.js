@@ -1,5 +1,5 @@
-// The list of orbits beside the map: colour, seed, progress and, with the chaos indicator,
-// its values; and the status line above the map.
+// The list of orbits beside the map: colour, seed, progress, the indicator's values, and for
+// each orbit its own buttons; and the status line above the map.
 
 function describe(o, n_points) {
   const seed = `φ0 = ${o.seed[0]}, l0 = ${o.seed[1]}`;
@@ -13,9 +13,21 @@ function describe(o, n_points) {
     state += ` — MEGNO ${o.chaos.megno.toFixed(3)}, λ ${o.chaos.lyapunov.toExponential(2)}` +
       (o.chaos.chaotic ? ', chaotic' : ', regular');
   }
-  return [seed, state];
+  return `${seed} · ${state}`;
 }
 
+function button(action, index, text, title) {
+  const b = document.createElement('button');
+  b.type = 'button';
+  b.className = 'small';
+  b.dataset.action = action;
+  b.dataset.orbit = String(index);
+  b.textContent = text;
+  b.title = title;
+  return b;
+}
+
+// Fills `list`; its buttons carry data-action (retry, remove) and data-orbit (the index).
 export function show_orbits(list, orbits, n_points, color_of) {
   list.replaceChildren(...orbits.map((o, i) => {
     const item = document.createElement('li');
@@ -23,27 +35,36 @@ export function show_orbits(list, orbits, n_points, color_of) {
     const swatch = document.createElement('span');
     swatch.className = 'swatch';
     swatch.style.background = color_of(o, i);
-    const [seed, state] = describe(o, n_points);
     const text = document.createElement('span');
-    text.textContent = `${seed} · ${state}`;
+    text.className = 'text';
+    text.textContent = describe(o, n_points);
     item.append(swatch, text);
+    if (o.status === 'failed' || o.status === 'stopped') {
+      item.append(button('retry', i, 'Retry', `Compute orbit ${i + 1} again`));
+    }
+    item.append(button('remove', i, 'Remove', `Remove orbit ${i + 1}`));
     return item;
   }));
 }
 
 // One line: what is being computed, what went wrong, or what the map holds.
 export function status_text(orbits, n_points) {
-  const k = orbits.findIndex((o) => o.status !== 'complete');
-  const total = orbits.reduce((n, o) => n + o.points.length, 0);
   if (orbits.length === 0) {
     return 'Click the map to start an orbit there; drag to pan, scroll to zoom.';
   }
-  if (k < 0) {
-    return `${orbits.length} orbit${orbits.length > 1 ? 's' : ''}, ${total} points.`;
+  const total = orbits.reduce((n, o) => n + o.points.length, 0);
+  const k = orbits.findIndex((o) => o.status === 'running');
+  if (k >= 0) {
+    return `Computing orbit ${k + 1} of ${orbits.length}: ` +
+      `${orbits[k].points.length} / ${n_points} points.`;
   }
-  const o = orbits[k];
-  if (o.status === 'failed' || o.status === 'stopped') {
-    return `Orbit ${k + 1} ${o.status}: ${o.message}. Undo it or change the settings.`;
+  const held = `${orbits.length} orbit${orbits.length > 1 ? 's' : ''}, ${total} points.`;
+  const bad = orbits.filter((o) => o.status === 'failed' || o.status === 'stopped');
+  if (bad.length) {
+    const first = orbits.indexOf(bad[0]);
+    const more = bad.length > 1 ? ` (and ${bad.length - 1} more)` : '';
+    return `${held} Orbit ${first + 1} ${bad[0].status}: ${bad[0].message}${more}; ` +
+      'see the list to retry or remove.';
   }
-  return `Computing orbit ${k + 1} of ${orbits.length}: ${o.points.length} / ${n_points} points.`;
+  return held;
 }

@@ -3,13 +3,21 @@
 
 const FONT = '12px system-ui, sans-serif';
 
-export function canvas_painter(canvas, width, height) {
-  const ratio = window.devicePixelRatio || 1;
-  canvas.width = Math.round(width * ratio);
-  canvas.height = Math.round(height * ratio);
+// ratio: device pixels per CSS pixel. The canvas keeps its buffer while its size holds.
+export function canvas_painter(canvas, width, height, ratio) {
+  const [w, h] = [Math.round(width * ratio), Math.round(height * ratio)];
+  if (canvas.width !== w || canvas.height !== h) {
+    canvas.width = w;
+    canvas.height = h;
+  }
   const ctx = canvas.getContext('2d');
   ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
   return {
+    // An image (the points' layer) stretched over x, y, w, h; pixels stay square dots.
+    image(source, x, y, iw, ih) {
+      ctx.imageSmoothingEnabled = false;
+      ctx.drawImage(source, x, y, iw, ih);
+    },
     rect(x, y, w, h, fill, stroke) {
       if (fill) {
         ctx.fillStyle = fill;
@@ -130,14 +138,17 @@ export function svg_painter(width, height) {
       parts.push('</g>');
       open_groups -= 1;
     },
-    finish() {
+    // The SVG text; `metadata`, a record, goes into its <metadata> element as JSON.
+    finish(metadata = null) {
       while (open_groups > 0) {
         this.unclip();
       }
+      const meta = metadata ? `<metadata id="trivella-settings">` +
+        `${escape_xml(JSON.stringify(metadata))}</metadata>\n` : '';
       return `<?xml version="1.0" encoding="UTF-8"?>\n` +
         `<svg xmlns="http://www.w3.org/2000/svg" width="${width}" height="${height}" ` +
         `viewBox="0 0 ${width} ${height}" font-family="system-ui, sans-serif" font-size="12">\n` +
-        parts.join('\n') + '\n</svg>\n';
+        meta + parts.join('\n') + '\n</svg>\n';
     },
   };
 }

@@ -1,10 +1,8 @@
 // Pointer and wheel on the plot: a click seeds an orbit, a drag pans, the wheel zooms about
 // the cursor. Everything is handed over in data coordinates.
-import { to_data } from './plot.js';
+import { to_data, view_problem } from './plot.js';
 
 const DRAG_START = 4; // pixels the pointer moves before a press counts as a drag
-const MIN_SPAN = 1e-6;
-const MAX_SPAN = 1e3;
 
 function local(canvas, event) {
   const box = canvas.getBoundingClientRect();
@@ -40,7 +38,10 @@ export function attach_plot_input(canvas, { area_of, view_of, set_view, on_click
       const v = press.view;
       const sx = ((v.x1 - v.x0) / area.width) * dx;
       const sy = ((v.y1 - v.y0) / area.height) * dy;
-      set_view({ x0: v.x0 - sx, x1: v.x1 - sx, y0: v.y0 + sy, y1: v.y1 + sy });
+      const next = { x0: v.x0 - sx, x1: v.x1 - sx, y0: v.y0 + sy, y1: v.y1 + sy };
+      if (!view_problem(next)) {
+        set_view(next);
+      }
       canvas.classList.add('dragging');
     }
   });
@@ -63,11 +64,23 @@ export function attach_plot_input(canvas, { area_of, view_of, set_view, on_click
     const v = view_of();
     const [cx, cy] = to_data(area, v, ...local(canvas, event));
     const f = Math.exp(Math.max(-1, Math.min(1, event.deltaY * 0.0015)));
-    const span = (v.x1 - v.x0) * f;
-    if (span < MIN_SPAN || span > MAX_SPAN || (v.y1 - v.y0) * f < MIN_SPAN) {
-      return;
+    const next = { x0: cx + (v.x0 - cx) * f, x1: cx + (v.x1 - cx) * f,
+      y0: cy + (v.y0 - cy) * f, y1: cy + (v.y1 - cy) * f };
+    // Past the views the map can show, the wheel does nothing.
+    if (!view_problem(next)) {
+      set_view(next);
     }
-    set_view({ x0: cx + (v.x0 - cx) * f, x1: cx + (v.x1 - cx) * f,
-      y0: cy + (v.y0 - cy) * f, y1: cy + (v.y1 - cy) * f });
   }, { passive: false });
+}
+
+// A clicked value rounded to a tenth of what one pixel spans, so that seeds read well.
+function round_to_pixel(value, per_pixel) {
+  const digits = Math.min(12, Math.max(0, Math.ceil(-Math.log10(per_pixel)) + 1));
+  return Number(value.toFixed(digits));
+}
+
+// The seed [phi0, l0] of a click at data point [x, y/L] of `view` drawn over `area`.
+export function seed_at([x, y], view, area, L) {
+  return [round_to_pixel(x, (view.x1 - view.x0) / area.width),
+    round_to_pixel(y * L, ((view.y1 - view.y0) / area.height) * Math.abs(L))];
 }

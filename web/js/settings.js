@@ -1,24 +1,36 @@
 // The settings panel: the method and its numbers, sliders for the model's constants, and the
-// checks a setting passes before anything is computed (the server checks them again).
+// checks a number passes before anything is computed. The constants' names, defaults and
+// validity are the engine's: the page receives them from the server (api/model).
 
 export const MAX_POINTS = 20000;
 const MIN_EPS = 1e-12; // the server's bound: finer crossings take seconds each
 const FLOAT_MAX = 3.4028234663852886e38;
+export const NUMBER_FIELDS = ['n_points', 'tol', 'eps', 'h0', 'L'];
 
-export const DEFAULT_SETTINGS = Object.freeze({
+// The settings of a new map; params come from the model (default_settings).
+const BASE_SETTINGS = Object.freeze({
   method: 'classic', chaos: false, n_points: 1000, tol: 1e-9, eps: 1e-6, h0: 0.1, L: 1,
-  params: Object.freeze({ a: 6, b: 5, c: 8, d: 15, e: 0.4, omega: 1 }),
 });
 
-// Slider ranges keep a, omega, b + c and b + d away from 0: the equations divide by them.
-export const SLIDERS = [
-  { name: 'e', label: 'e', min: 0, max: 2, step: 0.01 },
-  { name: 'omega', label: 'ω', min: 0.1, max: 4, step: 0.01 },
-  { name: 'a', label: 'a', min: 0.5, max: 20, step: 0.1 },
-  { name: 'b', label: 'b', min: 0.5, max: 20, step: 0.1 },
-  { name: 'c', label: 'c', min: 0, max: 30, step: 0.1 },
-  { name: 'd', label: 'd', min: 0, max: 30, step: 0.1 },
-];
+// model: { names, defaults } from api/model.
+export function default_settings(model) {
+  return { ...BASE_SETTINGS, params: { ...model.defaults } };
+}
+
+// How a constant's slider looks: its label and range. A range is a convenience of the panel,
+// not a rule: a link or the server's check decides what is valid.
+const SLIDER_LOOKS = {
+  e: { label: 'e', min: 0, max: 2, step: 0.01 },
+  omega: { label: 'ω', min: 0.1, max: 4, step: 0.01 },
+  a: { label: 'a', min: 0.5, max: 20, step: 0.1 },
+  b: { label: 'b', min: 0.5, max: 20, step: 0.1 },
+  c: { label: 'c', min: 0, max: 30, step: 0.1 },
+  d: { label: 'd', min: 0, max: 30, step: 0.1 },
+};
+
+export function slider_look(name) {
+  return SLIDER_LOOKS[name] || { label: name, min: -10, max: 10, step: 0.01 };
+}
 
 const NUMBER = /^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/;
 
@@ -51,7 +63,8 @@ export function setting_error(name, value) {
   return '';
 }
 
-// The first problem of a whole settings record, or ''.
+// The first problem of a whole settings record that the page can see, or ''. Whether the
+// constants make the equations meaningful is the server's to say.
 export function settings_error(s) {
   if (s.method !== 'classic' && s.method !== 'precise') {
     return 'method must be classic or precise';
@@ -59,27 +72,25 @@ export function settings_error(s) {
   if (s.chaos && s.method !== 'precise') {
     return 'the chaos indicator needs the precise method';
   }
-  for (const name of ['n_points', 'tol', 'eps', 'h0', 'L']) {
+  for (const name of NUMBER_FIELDS) {
     const e = setting_error(name, s[name]);
     if (e) {
       return e;
     }
   }
-  for (const { name } of SLIDERS) {
-    const e = setting_error(name, s.params[name]);
+  for (const [name, value] of Object.entries(s.params)) {
+    const e = setting_error(name, value);
     if (e) {
       return e;
     }
   }
-  const p = s.params;
-  const zero = [['a', p.a], ['ω', p.omega], ['b + c', p.b + p.c], ['b + d', p.b + p.d]]
-    .find(([, v]) => Math.fround(v) === 0);
-  return zero ? `${zero[0]} must not be 0: the equations divide by it` : '';
+  return '';
 }
 
-// Builds the slider rows inside `box`.
-export function build_sliders(box) {
-  for (const { name, label, min, max, step } of SLIDERS) {
+// Builds a slider row inside `box` for each of the model's constants.
+export function build_sliders(box, names) {
+  for (const name of names) {
+    const { label, min, max, step } = slider_look(name);
     const row = document.createElement('label');
     row.className = 'slider';
     row.innerHTML = `<span>${label}</span>` +
@@ -95,19 +106,19 @@ export function show_settings(form, s) {
   form.method.value = s.method;
   form.chaos.checked = s.chaos;
   form.chaos.disabled = s.method !== 'precise';
-  for (const name of ['n_points', 'tol', 'eps', 'h0', 'L']) {
+  for (const name of NUMBER_FIELDS) {
     form[name].value = String(s[name]);
     form[name].classList.remove('invalid');
   }
-  for (const { name } of SLIDERS) {
-    form.querySelector(`#param-${name}`).value = s.params[name];
-    form.querySelector(`#out-${name}`).value = String(s.params[name]);
+  for (const [name, value] of Object.entries(s.params)) {
+    form.querySelector(`#param-${name}`).value = value;
+    form.querySelector(`#out-${name}`).value = String(value);
   }
 }
 
 // Calls on_change(new settings) when the user changes a field to a valid value; an invalid one
 // is marked and reported through on_error(message) instead.
-export function bind_settings(form, current, on_change, on_error) {
+export function bind_settings(form, names, current, on_change, on_error) {
   const update = (change) => {
     const s = { ...current(), params: { ...current().params }, ...change };
     if (s.method !== 'precise') {
@@ -123,7 +134,7 @@ export function bind_settings(form, current, on_change, on_error) {
   };
   form.method.addEventListener('change', () => update({ method: form.method.value }));
   form.chaos.addEventListener('change', () => update({ chaos: form.chaos.checked }));
-  for (const name of ['n_points', 'tol', 'eps', 'h0', 'L']) {
+  for (const name of NUMBER_FIELDS) {
     form[name].addEventListener('change', () => {
       const v = parse_number(form[name].value);
       const error = Number.isNaN(v)
@@ -136,7 +147,7 @@ export function bind_settings(form, current, on_change, on_error) {
       }
     });
   }
-  for (const { name } of SLIDERS) {
+  for (const name of names) {
     const slider = form.querySelector(`#param-${name}`);
     // While dragging only the number follows; the orbits are recomputed once it is let go.
     slider.addEventListener('input', () => {

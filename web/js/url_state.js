@@ -1,8 +1,7 @@
 // The map's state in the URL's hash: settings, seeds and view, so that a link reloads the same
 // map. Numbers are written as the shortest text of the double the page holds.
-import { DEFAULT_SETTINGS, SLIDERS, parse_number, setting_error, settings_error }
-  from './settings.js';
-import { FULL_VIEW } from './plot.js';
+import { parse_number, setting_error, settings_error } from './settings.js';
+import { FULL_VIEW, view_problem } from './plot.js';
 
 export const MAX_SEEDS = 64;
 
@@ -11,8 +10,8 @@ export const MAX_SEEDS = 64;
 export function state_to_hash(s, seeds, view) {
   const fields = [['method', s.method], ['chaos', s.chaos ? 1 : 0], ['n', s.n_points],
     ['tol', s.tol], ['eps', s.eps], ['h0', s.h0], ['L', s.L]];
-  for (const { name } of SLIDERS) {
-    fields.push([name, s.params[name]]);
+  for (const [name, value] of Object.entries(s.params)) {
+    fields.push([name, value]);
   }
   fields.push(['view', [view.x0, view.x1, view.y0, view.y1].join(',')]);
   fields.push(['seeds', seeds.map((p) => p.join(',')).join(';')]);
@@ -27,10 +26,11 @@ function numbers(text, count, what) {
   return list;
 }
 
-// The state of a hash written by state_to_hash. Fields it lacks keep their defaults; a bad
-// field throws an Error naming it.
-export function state_from_hash(hash) {
-  const s = { ...DEFAULT_SETTINGS, params: { ...DEFAULT_SETTINGS.params } };
+// The state of a hash written by state_to_hash, starting from settings `defaults` (whose
+// params name the model's constants). Fields it lacks keep their defaults; a bad field throws
+// an Error naming it.
+export function state_from_hash(hash, defaults) {
+  const s = { ...defaults, params: { ...defaults.params } };
   let seeds = [];
   let view = { ...FULL_VIEW };
   const text = hash.replace(/^#/, '');
@@ -46,14 +46,15 @@ export function state_from_hash(hash) {
       s.n_points = /^\d+$/.test(value) ? Number(value) : NaN;
     } else if (['tol', 'eps', 'h0', 'L'].includes(key)) {
       s[key] = parse_number(value);
-    } else if (SLIDERS.some((p) => p.name === key)) {
+    } else if (Object.hasOwn(defaults.params, key)) {
       s.params[key] = parse_number(value);
     } else if (key === 'view') {
       const [x0, x1, y0, y1] = numbers(value, 4, 'view');
-      if (!(x0 < x1 && y0 < y1)) {
-        throw new Error('view: expected x0 < x1 and y0 < y1');
-      }
       view = { x0, x1, y0, y1 };
+      const problem = view_problem(view);
+      if (problem) {
+        throw new Error(`view: ${problem}`);
+      }
     } else if (key === 'seeds') {
       seeds = value === '' ? [] : value.split(';').map((p) => numbers(p, 2, 'seeds'));
       const bad = seeds.flat().map((v) => setting_error('a seed', v)).find(Boolean);
