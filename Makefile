@@ -53,7 +53,7 @@ install:
 explore:
 	@sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES) >&2
 	@$(CONFIGURE) >&2
-	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python trivella_stream >&2
+	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python >&2
 	@PYTHONPATH=build/release/python:python /usr/bin/python3 -m trivella_explorer
 
 # Kernel figures from Google Benchmark, whole-run ratios against the literal oracle, then the

@@ -1,5 +1,5 @@
-// trivella._stream: the engine's points handed to Python callbacks as they are confirmed, in
-// batches a few times a second, for the explorer's server to stream to its page.
+// stream_map: the engine's points handed to Python callbacks as they are confirmed, in batches a
+// few times a second, for the explorer's server to stream to its page.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -14,6 +14,7 @@
 #include "dynamics/model_rules.hpp"
 #include "engine/engine.hpp"
 #include "engine_request.hpp"
+#include "module_parts.hpp"
 
 namespace py = pybind11;
 
@@ -152,8 +153,7 @@ py::tuple stream_map(const float_array& phi0, const float_array& l0, int n_point
 
 }  // namespace
 
-PYBIND11_MODULE(_stream, m) {
-  m.doc() = "The trivella engine's points as they come; use trivella.stream_map.";
+void add_stream_functions(py::module_& m) {
   m.def("stream_map", &stream_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"),
         py::kw_only(), py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"),
         py::arg("method"), py::arg("chaos"), py::arg("params"), py::arg("threads"),
