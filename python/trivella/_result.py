@@ -40,7 +40,8 @@ def section_times(n_points: int, omega: float, forward: bool) -> np.ndarray:
 class SectionMap(NDArrayOperatorsMixin):
     """The result of section_map: behaves as its points array and carries their metadata.
 
-    np.asarray(result), result[...], result.shape and arithmetic act on `points`, of shape
+    np.asarray(result), result[...], result.shape, arithmetic and every other ndarray
+    attribute (result.reshape, result.mean, ...) act on `points`, of shape
     (*conditions, n_points, 2), where `conditions` is the broadcast shape of phi0 and l0.
 
     Attributes
@@ -90,6 +91,12 @@ class SectionMap(NDArrayOperatorsMixin):
         inputs = tuple(x.points if isinstance(x, SectionMap) else x for x in inputs)
         return getattr(ufunc, method)(*inputs, **kwargs)
 
+    def __getattr__(self, name: str) -> Any:
+        # The ndarray's own methods and attributes (reshape, mean, T, ...) act on the points.
+        if name.startswith("_") or name == "points":
+            raise AttributeError(name)
+        return getattr(self.points, name)
+
     def __getitem__(self, index: Any) -> Any:
         return self.points[index]
 
@@ -102,18 +109,6 @@ class SectionMap(NDArrayOperatorsMixin):
     @property
     def shape(self) -> tuple[int, ...]:
         return self.points.shape
-
-    @property
-    def ndim(self) -> int:
-        return self.points.ndim
-
-    @property
-    def dtype(self) -> np.dtype:
-        return self.points.dtype
-
-    @property
-    def size(self) -> int:
-        return self.points.size
 
     def __repr__(self) -> str:
         return (f"SectionMap(shape={self.shape}, method={self.settings['method']!r}, "
