@@ -185,8 +185,7 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   if (!s.progress.is_none() && outcome.end == run_end::complete) {
     s.progress(s.done, s.total);
   }
-  return py::make_tuple(points, megno, lyapunov, periods, verdict, outcome.end_h,
-                        outcome.message,
+  return py::make_tuple(points, megno, lyapunov, periods, verdict, outcome.end_h, outcome.message,
                         outcome.end == run_end::complete ? 0 : outcome.condition);
 }
 
