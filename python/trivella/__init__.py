@@ -15,8 +15,12 @@ from ._section_map import RunError, section_map
 from .stream import StreamOutcome, stream_map
 
 __version__: str = _engine.__version__
+# The chaos verdict's rule, as the program applies it: chaotic when the mean MEGNO exceeds the
+# threshold, undecided with fewer periods behind it than PERIODS_FOR_VERDICT.
+CHAOS_THRESHOLD: float = _engine.chaos_threshold
+PERIODS_FOR_VERDICT: int = _engine.periods_for_verdict
 
-__all__ = ["INDICATOR_DTYPE", "VERDICTS", "RunError", "SectionMap", "StreamOutcome",
+__all__ = ["CHAOS_THRESHOLD", "INDICATOR_DTYPE", "PERIODS_FOR_VERDICT", "VERDICTS", "RunError", "SectionMap", "StreamOutcome",
            "__version__", "model_constants", "read_ini", "run", "section_map", "stream_map"]
 
 

@@ -8,8 +8,6 @@ import os
 from pathlib import Path
 from typing import Any
 
-import numpy as np
-
 # The program's chaos.txt header, the same words and threshold.
 CHAOS_HEADER = ("# chaotic when megno > {threshold:g}; megno: mean MEGNO <Y> of the stroboscopic "
                 "map over `periods` periods of 4 pi / omega from the first point; lyapunov: its "
