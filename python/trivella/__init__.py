@@ -20,8 +20,9 @@ __version__: str = _engine.__version__
 CHAOS_THRESHOLD: float = _engine.chaos_threshold
 PERIODS_FOR_VERDICT: int = _engine.periods_for_verdict
 
-__all__ = ["CHAOS_THRESHOLD", "INDICATOR_DTYPE", "PERIODS_FOR_VERDICT", "VERDICTS", "RunError", "SectionMap", "StreamOutcome",
-           "__version__", "model_constants", "read_ini", "run", "section_map", "stream_map"]
+__all__ = ["CHAOS_THRESHOLD", "INDICATOR_DTYPE", "PERIODS_FOR_VERDICT", "VERDICTS", "RunError",
+           "SectionMap", "StreamOutcome", "__version__", "model_constants", "read_ini", "run",
+           "section_map", "stream_map"]
 
 
 def model_constants() -> dict[str, float]:
