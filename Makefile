@@ -7,7 +7,8 @@ PREFIX ?= /usr/local
 RUN_PACKAGES = cmake make g++ python3-matplotlib
 TEST_PACKAGES = $(RUN_PACKAGES) libgtest-dev libbenchmark-dev python3-pytest python3-numpy \
   pybind11-dev python3-pybind11 python3-dev python3-distributed python3-dask \
-  python3-tqdm python3-selenium chromium chromium-driver nodejs
+  python3-tqdm python3-selenium chromium chromium-driver nodejs python3-xarray python3-netcdf4 \
+  python3-setuptools python3-venv python3-pip
 BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 # The Python module, which make install adds and make run leaves out.
 MODULE_PACKAGES = pybind11-dev python3-pybind11 python3-dev python3-numpy python3-tqdm
@@ -41,19 +42,23 @@ test:
 	ctest --preset release -j $(JOBS)
 
 # Every install rule of the release build: the program in $(PREFIX)/bin, the Python package
-# in $(PREFIX)/lib/python3.X/dist-packages, where Debian's python3 looks.
+# where that prefix's python3 looks: lib/python3.X/dist-packages under /usr/local (Debian),
+# the user site lib/python3.X/site-packages under ~/.local, site-packages for any other
+# prefix (a venv). pip install --no-build-isolation . installs the package alone.
+PYTHON_DIR = $(shell /usr/bin/python3 tools/python_site_dir.py $(PREFIX))
 install:
 	sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES)
-	$(CONFIGURE)
+	$(CONFIGURE) -DTRIVELLA_PYTHON_DIR=$(PYTHON_DIR)
 	cmake --build --preset release -j $(JOBS) --target installable
 	cmake --install build/release --prefix $(PREFIX)
+	@echo "the Python package is in $(PREFIX)/$(PYTHON_DIR)/trivella"
 
 # The explorer: a server on 127.0.0.1 for the page in web/ (PORT=N chooses the port). Its URL
 # is the first line on standard output: the build's own output goes to standard error.
 explore:
 	@sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES) >&2
 	@$(CONFIGURE) >&2
-	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python trivella_stream >&2
+	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python >&2
 	@PYTHONPATH=build/release/python:python /usr/bin/python3 -m trivella_explorer
 
 # Kernel figures from Google Benchmark, whole-run ratios against the literal oracle, then the

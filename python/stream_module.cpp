@@ -1,5 +1,5 @@
-// trivella._stream: the engine's points handed to Python callbacks as they are confirmed, in
-// batches a few times a second, for the explorer's server to stream to its page.
+// stream_map: the engine's points handed to Python callbacks as they are confirmed, in batches a
+// few times a second, for the explorer's server to stream to its page.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -15,6 +15,7 @@
 #include "dynamics/model_rules.hpp"
 #include "engine/engine.hpp"
 #include "engine_request.hpp"
+#include "module_parts.hpp"
 
 namespace py = pybind11;
 
@@ -168,21 +169,12 @@ py::dict model_info() {
   return info;
 }
 
-// What makes the equations meaningless with the defaults overridden by `params` (name ->
-// value already rounded to single precision), or "" when nothing does. Unknown names are the
-// caller's to refuse.
-std::string params_problem(const param_list& params) {
-  return model_problem(model_of(params, 1.0));
-}
-
 }  // namespace
 
-PYBIND11_MODULE(_stream, m) {
-  m.doc() = "The trivella engine's points as they come; use trivella.stream_map.";
+void add_stream_functions(py::module_& m) {
   m.def("stream_map", &stream_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"),
         py::kw_only(), py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"),
         py::arg("method"), py::arg("chaos"), py::arg("params"), py::arg("threads"),
         py::arg("on_points"), py::arg("on_end"), py::arg("keep_going"));
   m.def("model_info", &model_info);
-  m.def("model_problem", &params_problem, py::arg("params"));
 }

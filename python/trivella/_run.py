@@ -5,22 +5,33 @@ directory, lock and output stay its own, so the caller's Ctrl-C handling and wor
 are untouched, and several runs may go on at once from different threads.
 """
 
+from __future__ import annotations
+
 import os
 import shutil
 import signal
 import subprocess
 import sys
+import sysconfig
 from pathlib import Path
+from typing import Any, Mapping
 
 from . import _checks
-from ._program import PROGRAM
+
+try:  # written by the CMake build and by make install; pip installs the package alone
+    from ._program import PROGRAM
+except ImportError:
+    PROGRAM = None
 
 
-def program():
-    """The trivella program: $TRIVELLA_PROGRAM, the one installed beside this package, or
-    the first on PATH."""
+def program() -> str:
+    """The trivella program: $TRIVELLA_PROGRAM, the one the build or make install put beside
+    this package, the one in this Python's scripts directory (a venv's bin), or the first on
+    PATH."""
+    here = os.path.dirname(os.path.abspath(__file__))
     candidates = [os.environ.get("TRIVELLA_PROGRAM"),
-                  os.path.join(os.path.dirname(os.path.abspath(__file__)), PROGRAM),
+                  os.path.join(here, PROGRAM) if PROGRAM else None,
+                  os.path.join(sysconfig.get_path("scripts"), "trivella"),
                   shutil.which("trivella")]
     for path in candidates:
         if path and os.path.isfile(path) and os.access(path, os.X_OK):
@@ -29,17 +40,16 @@ def program():
                             "PATH; set TRIVELLA_PROGRAM to its path")
 
 
-def command_line(directory, method, chaos, threads, digits, params, quiet):
+def command_line(directory: Any, method: str, chaos: bool, threads: int | None,
+                 digits: int | None, params: Mapping[str, float] | None,
+                 quiet: bool) -> list[str]:
     """The program's arguments for these options, checked as section_map checks them."""
     args = [program()]
     if quiet:
         args.append("--quiet")
     if threads is not None:
         args.append(f"--threads={_checks.count('threads', threads, 1, 4096)}")
-    if method not in _checks.METHODS:
-        raise ValueError(f"method must be 'classic' or 'precise', got {method!r}")
-    if chaos and method != "precise":
-        raise ValueError("chaos=True needs method='precise': the indicator follows that method")
+    method, chaos = _checks.method_and_chaos(method, chaos)
     if method == "precise":
         args.append("--precise")
     if chaos:
@@ -51,8 +61,9 @@ def command_line(directory, method, chaos, threads, digits, params, quiet):
     return args + ["--", os.fspath(directory)]
 
 
-def run(directory, *, method="classic", chaos=False, threads=None, digits=None, params=None,
-        quiet=True):
+def run(directory: str | os.PathLike[str], *, method: str = "classic", chaos: bool = False,
+        threads: int | None = None, digits: int | None = None,
+        params: Mapping[str, float] | None = None, quiet: bool = True) -> Path:
     """Runs the program on directory/ini.txt, as `trivella [options] directory` does.
 
     Parameters
@@ -79,7 +90,7 @@ def run(directory, *, method="classic", chaos=False, threads=None, digits=None, 
     KeyboardInterrupt
         On Ctrl-C: the program is interrupted too and keeps the points computed so far.
     """
-    from . import RunError
+    from ._section_map import RunError
 
     args = command_line(directory, method, chaos, threads, digits, params, quiet)
     with subprocess.Popen(args, stdout=None if not quiet else subprocess.DEVNULL,

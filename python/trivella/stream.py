@@ -1,10 +1,13 @@
 """trivella.stream_map: the points of a run handed to a callback as the engine confirms them."""
 
-import collections
-import math
-import numbers
+from __future__ import annotations
 
-from . import _checks, _stream
+import collections
+from typing import Any, Callable, Mapping
+
+from numpy.typing import ArrayLike
+
+from . import _checks, _engine
 
 StreamOutcome = collections.namedtuple("StreamOutcome", "end condition message end_h points")
 StreamOutcome.__doc__ = """How a streamed run ended.
@@ -22,7 +25,7 @@ points : int
 """
 
 
-def _callable(name, value, optional):
+def _callable(name: str, value: Any, optional: bool) -> Any:
     if value is None and optional:
         return None
     if not callable(value):
@@ -30,15 +33,20 @@ def _callable(name, value, optional):
     return value
 
 
-def stream_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=False,
-               params=None, threads=None, h_start=None, on_points, on_end=None,
-               keep_going=None):
+def stream_map(phi0: ArrayLike, l0: ArrayLike, n_points: int, *, L: float = 1.0,
+               h0: float | None = None, tol: float | None = None, eps: float | None = None,
+               method: str = "classic", chaos: bool = False,
+               params: Mapping[str, float] | None = None, threads: int | None = None,
+               h_start: float | None = None, on_points: Callable[[int, Any], Any],
+               on_end: Callable[[int, float, float, bool], Any] | None = None,
+               keep_going: Callable[[], bool] | None = None) -> StreamOutcome:
     """Computes the conditions as section_map does, handing over the points as they come.
 
     Parameters
     ----------
     phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads
-        As for trivella.section_map.
+        As for trivella.section_map; the conditions are taken in the flattened order of
+        their broadcast shape.
     h_start : float, optional
         Classic method: the step size the first condition starts with, instead of h0; the
         end_h of an earlier run continues that run. Taken as it is, not rounded.
@@ -62,18 +70,16 @@ def stream_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=F
     TypeError, ValueError
         For a bad argument, naming it, before anything is computed.
     """
-    phi, l = _checks.conditions(phi0, l0)
-    n_points, settings = _checks.settings(n_points, L, h0, tol, eps, method, chaos, params)
+    phi, l, _ = _checks.conditions(phi0, l0)
+    n_points, settings, _ = _checks.settings(n_points, L, h0, tol, eps, method, chaos, params)
     threads = _checks.threads(threads)
     if h_start is not None:
-        if isinstance(h_start, bool) or not isinstance(h_start, numbers.Real):
-            raise TypeError(f"h_start must be a real number, got {type(h_start).__name__}")
-        h_start = float(h_start)
-        if not math.isfinite(h_start) or h_start == 0.0 or (h_start > 0) != (settings["h0"] > 0):
+        h_start = _checks.real("h_start", h_start)
+        if h_start == 0.0 or (h_start > 0) != (settings["h0"] > 0):
             raise ValueError(f"h_start must be finite, not 0 and of the sign of h0, "
                              f"got {h_start!r}")
         settings["h0"] = h_start
-    return StreamOutcome(*_stream.stream_map(
+    return StreamOutcome(*_engine.stream_map(
         phi, l, n_points, threads=threads, on_points=_callable("on_points", on_points, False),
         on_end=_callable("on_end", on_end, True),
         keep_going=_callable("keep_going", keep_going, True), **settings))

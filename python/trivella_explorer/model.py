@@ -3,7 +3,7 @@ what makes the equations meaningless. The server hands these to its page; neithe
 copy of the rules."""
 
 import numpy as np
-from trivella import _stream as _module
+from trivella import _engine as _module
 
 
 def model_info():
