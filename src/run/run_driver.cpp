@@ -31,9 +31,9 @@ struct run_context {
   point_file points;
   std::FILE* condition_file = nullptr;
   std::FILE* chaos = nullptr;
-  std::FILE* rotation = nullptr;  // --rotation
   std::string failure;  // why an event stopped the run
   long long points_of_condition = 0;
+  std::FILE* rotation = nullptr;  // --rotation
 };
 
 int give_up(console& out, const std::string& message) {
@@ -186,7 +186,7 @@ int run_trivella(const run_options& options) {
     return give_up(out, problem);
   }
 
-  run_context c{options, ini, out, {}, nullptr, nullptr, nullptr, {}, 0};
+  run_context c{options, ini, out, {}, nullptr, nullptr, {}, 0, nullptr};
   c.points.digits = options.digits;
   const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
   // The lock is taken before anything is truncated: a second run changes nothing.

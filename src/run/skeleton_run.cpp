@@ -54,8 +54,8 @@ bool run_condition(const run_request& r, int Q, const condition_block& block, in
     orbit.push_back(to_section_point(x, r.m.L));
   }
   if (!add_points(points, orbit) || !flush_points(points) || std::fflush(periodic) != 0) {
-    error = points.error.empty() ? std::string("writing ") + periodic_path + " failed"
-                                 : points.error;
+    error =
+        points.error.empty() ? std::string("writing ") + periodic_path + " failed" : points.error;
     return false;
   }
   return true;
@@ -64,8 +64,8 @@ bool run_condition(const run_request& r, int Q, const condition_block& block, in
 }  // namespace
 
 int run_periodic(const run_options& options, const ini_contents& ini, console& out) {
-  const std::vector<std::string> results{common_path, points_path, integration_path,
-                                         run_info_path, periodic_path};
+  const std::vector<std::string> results{common_path, points_path, integration_path, run_info_path,
+                                         periodic_path};
   const std::string problem = overwrite_problem(results, ini.blocks);
   if (!problem.empty()) {
     return give_up(out, problem);
@@ -75,8 +75,8 @@ int run_periodic(const run_options& options, const ini_contents& ini, console& o
   std::string error;
   const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
   std::FILE* periodic = nullptr;
-  if (!open_point_file(points, points_path, dir_name, error) ||
-      !create_empty(common_path, error) || !create_empty(integration_path, error) ||
+  if (!open_point_file(points, points_path, dir_name, error) || !create_empty(common_path, error) ||
+      !create_empty(integration_path, error) ||
       !open_periodic_file(periodic, options.periodic, error)) {
     return give_up(out, error);
   }

@@ -30,8 +30,8 @@ map_orbit follow_map(const model_params& m, const precise_config& c, const std::
     orbit.points.push_back({lanes[0].phi, lanes[0].l});
   }
   orbit.last = lanes[0];
-  orbit.monodromy = {{{lanes[0].tangent[0], lanes[1].tangent[0]},
-                      {lanes[0].tangent[1], lanes[1].tangent[1]}}};
+  orbit.monodromy = {
+      {{lanes[0].tangent[0], lanes[1].tangent[0]}, {lanes[0].tangent[1], lanes[1].tangent[1]}}};
   return orbit;
 }
 

@@ -79,8 +79,8 @@ periodic_orbit find_periodic_orbit(const model_params& m, const precise_config& 
   }
   r.q = Q;
   for (int d = 1; d < Q; ++d) {
-    if (Q % d == 0 && norm(displacement(orbit.points[static_cast<std::size_t>(d - 1)], r.x)) <=
-                          return_distance) {
+    if (Q % d == 0 &&
+        norm(displacement(orbit.points[static_cast<std::size_t>(d - 1)], r.x)) <= return_distance) {
       r.q = d;
       break;
     }

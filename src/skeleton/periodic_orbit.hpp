@@ -23,11 +23,11 @@ constexpr double max_newton_step = 0.5;
 
 struct periodic_orbit {
   bool converged = false;
-  std::string reason;        // why not, when not converged
-  int q = 0;                 // minimal period, a divisor of the Q asked for
+  std::string reason;         // why not, when not converged
+  int q = 0;                  // minimal period, a divisor of the Q asked for
   std::array<double, 2> x{};  // phi* in [0, 2 pi), l*; the last iterate when not converged
-  double residual = 0.0;     // |F^q(x*) - x*|, the phi difference taken on the circle
-  int iterations = 0;        // Newton steps taken
+  double residual = 0.0;      // |F^q(x*) - x*|, the phi difference taken on the circle
+  int iterations = 0;         // Newton steps taken
   orbit_stability stability;  // of M = DF^q at x*
   std::vector<std::array<double, 2>> points;  // x*, F(x*), .., F^(q-1)(x*) when converged
 };
