@@ -12,7 +12,7 @@ constexpr const char* rotation_path = "./RESULT/rotation.txt";
 constexpr const char* periodic_path = "./RESULT/periodic.txt";
 
 // An orbit whose two halves agree to fewer digits than this is called chaotic.
-constexpr double regular_digits = 3.0;
+constexpr double regular_digits = 4.0;
 
 // Creates RESULT/rotation.txt with its two header lines, as chaos.txt has. False with `error`.
 bool open_rotation_file(std::FILE*& f, std::string& error);
