@@ -2,16 +2,19 @@
 
 section_map computes the points of many initial conditions on every core and returns them
 as a NumPy array; run runs the program in a directory holding ini.txt; trivella.dask spreads
-a sweep over a Dask cluster with the same result.
+a sweep over a Dask cluster with the same result; periodic_orbit and rotation_numbers give
+the skeleton of the map.
 """
 
 import numpy as np
 
 from . import _checks, _engine
 from ._run import run
+from .skeleton import ROTATION_DTYPE, PeriodicOrbit, periodic_orbit, rotation_numbers
 from .stream import StreamOutcome, stream_map
 
-__all__ = ["INDICATOR_DTYPE", "RunError", "StreamOutcome", "run", "section_map", "stream_map"]
+__all__ = ["INDICATOR_DTYPE", "ROTATION_DTYPE", "PeriodicOrbit", "RunError", "StreamOutcome",
+           "periodic_orbit", "rotation_numbers", "run", "section_map", "stream_map"]
 
 # One record per condition of section_map(..., chaos=True).
 INDICATOR_DTYPE = np.dtype([("megno", np.float64), ("lyapunov", np.float64),
@@ -70,7 +73,7 @@ class _progress:
 
 
 def section_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=False,
-                params=None, threads=None, progress=None):
+                params=None, threads=None, progress=None, rotation=False):
     """Section points of the conditions (phi0[i], l0[i]), as the program computes them.
 
     Parameters
@@ -95,6 +98,9 @@ def section_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=
     progress : callable or True, optional
         progress(done_points, total_points), called a few times a second; True draws a
         tqdm bar.
+    rotation : bool
+        With method='precise': also the rotation number of each condition (the orbit is
+        followed a second time, lifted).
 
     Returns
     -------
@@ -102,6 +108,8 @@ def section_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=
         phi reduced to [0, 2*pi) and l / L of each point.
     indicators : structured ndarray of INDICATOR_DTYPE, only with chaos=True
         megno, lyapunov and chaotic of each condition.
+    rotations : structured ndarray of ROTATION_DTYPE, only with rotation=True, last
+        rotation, circulating and digits of each condition, as rotation_numbers gives them.
 
     Every number is rounded once to single precision (from the double a Python float holds)
     and widened, as the program rounds the numbers of ini.txt: the same values give the
@@ -121,9 +129,17 @@ def section_map(phi0, l0, n_points, *, L, h0, tol, eps, method="classic", chaos=
     phi, l = _checks.conditions(phi0, l0)
     n_points, settings = _checks.settings(n_points, L, h0, tol, eps, method, chaos, params)
     threads = _checks.threads(threads)
+    if not isinstance(rotation, (bool, np.bool_)):
+        raise TypeError(f"rotation must be True or False, got {type(rotation).__name__}")
+    if rotation and method != "precise":
+        raise ValueError("rotation=True needs method='precise': the angle is followed by it")
     with _progress(progress, phi.size * n_points) as callback:
         points, summary, chaotic, _, failure, condition = _engine.run_map(
             phi, l, n_points, threads=threads, progress=callback, **settings)
     if condition:
         raise RunError(f"condition {condition}: {failure}", condition, points)
-    return (points, _indicators(summary, chaotic)) if chaos else points
+    results = (points,) + ((_indicators(summary, chaotic),) if chaos else ())
+    if rotation:
+        results += (rotation_numbers(phi, l, n_points, L=settings["L"], h0=settings["h0"],
+                                     tol=settings["tol"], params=params),)
+    return results if len(results) > 1 else points
