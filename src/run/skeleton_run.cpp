@@ -94,9 +94,11 @@ int run_periodic(const run_options& options, const ini_contents& ini, console& o
     written = run_condition(r, options.periodic, ini.blocks[i], condition, periodic, points, error);
     note_points(out, condition);
   }
+  // Each condition writes periodic.txt after lL.txt, and closes it last: the picture tool
+  // takes periodic.txt not older than lL.txt for the file of these points.
   std::string close_error;
-  bool closed = close_skeleton_file(periodic, periodic_path, close_error);
-  closed = close_point_file(points) && closed;
+  bool closed = close_point_file(points);
+  closed = close_skeleton_file(periodic, periodic_path, close_error) && closed;
   closed = closed && write_run_info(r, close_error);
   if (!written) {
     return give_up(out, error);
