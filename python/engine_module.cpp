@@ -74,4 +74,5 @@ PYBIND11_MODULE(_engine, m) {
         "Conditions computed at once for `threads`; 0: the CPUs this process may run on.");
   add_map_functions(m);
   add_stream_functions(m);
+  add_skeleton_functions(m);
 }

@@ -8,3 +8,6 @@ void add_map_functions(pybind11::module_& m);
 
 // stream_map: the points handed to callbacks as they come (stream_module.cpp).
 void add_stream_functions(pybind11::module_& m);
+
+// periodic_orbit and rotation: the skeleton of the map (skeleton_module.cpp).
+void add_skeleton_functions(pybind11::module_& m);

@@ -3,7 +3,8 @@
 
 Reads ini.txt and RESULT/lL.txt from a working directory and draws every
 initial condition's section points (phi, l/L) in its own colour, or with
---color chaos in the colour of its chaos indicator from RESULT/chaos.txt.
+--color chaos in the colour of its chaos indicator from RESULT/chaos.txt. After a run of
+trivella --precise --periodic Q it marks each periodic orbit found by its kind.
 """
 import argparse
 import math
@@ -11,6 +12,7 @@ import os
 import sys
 
 import chaos_colors
+import periodic_marks
 from section_files import (InputError, drop_non_finite, read_extras, read_ini,
                            read_points, split_by_condition, warn)
 
@@ -18,9 +20,11 @@ FIGSIZE = (8.0, 6.0)  # inches
 DPI = 100             # -> 800 x 600 pixels
 
 
-def title(ini, info, coloured_by_chaos):
+def title(ini, info, coloured_by_chaos, periodic=False):
     """The picture's title: the method and its settings (info: run_info.txt or None)."""
     what = "Section map coloured by MEGNO" if coloured_by_chaos else "Section map"
+    if periodic:
+        what = "Periodic orbits"
     if info is not None and info.get("method") == "precise":
         tol = info.get("tol", "?")
         try:
@@ -31,17 +35,20 @@ def title(ini, info, coloured_by_chaos):
     return f"{what}  (tol={ini['tol']:g}, eps={ini['eps']:g}, L={ini['L']:g})"
 
 
-def draw(groups, ini, out_path, info=None, chaos=None):
+def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
     """Draw the section map to out_path; the format follows its extension.
 
     chaos: None, or (rows, threshold) from chaos_colors to colour by MEGNO.
+    periodic: None, or the (q, kind) rows of periodic_marks to mark periodic orbits.
     """
     import matplotlib
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
     fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
-    if chaos is None:
+    if periodic is not None:
+        periodic_marks.draw_periodic(plt, ax, groups, periodic, ini)
+    elif chaos is None:
         draw_conditions(plt, ax, groups, ini)
     else:
         chaos_colors.draw_chaos(plt, fig, ax, groups, ini, *chaos)
@@ -50,7 +57,7 @@ def draw(groups, ini, out_path, info=None, chaos=None):
     ax.set_xticklabels(["0", "π/2", "π", "3π/2", "2π"])
     ax.set_xlabel("φ")
     ax.set_ylabel("l / L")
-    ax.set_title(title(ini, info, chaos is not None))
+    ax.set_title(title(ini, info, chaos is not None, periodic is not None))
     ax.grid(True, alpha=0.3)
     try:
         fig.savefig(out_path, dpi=DPI)
@@ -104,9 +111,14 @@ def main(argv=None):
         lL = os.path.join(args.workdir, "RESULT", "lL.txt")
         points = read_points(lL)
         n_c, n_p = ini["n_conditions"], ini["n_points"]
-        groups, missing, extra = split_by_condition(points, n_c, n_p)
+        periodic = periodic_marks.read_periodic(args.workdir)
+        if periodic is not None:
+            groups, missing, extra = periodic_marks.split_by_periods(points, periodic)
+            n_p = "q"
+        else:
+            groups, missing, extra = split_by_condition(points, n_c, n_p)
         if missing:
-            warn(f"{lL} has {len(points)} of {n_c * n_p} points, {missing} "
+            warn(f"{lL} has {len(points)} of {len(points) + missing} points, {missing} "
                  "missing (run stopped early?); drawing what is there")
         if extra:
             warn(f"{lL} has {extra} more points than expected "
@@ -116,7 +128,7 @@ def main(argv=None):
             warn(f"skipped {dropped} non-finite points (inf/nan)")
         info, chaos = read_extras(args.workdir, ini, args.color)
         try:
-            draw(groups, ini, out, info, chaos)
+            draw(groups, ini, out, info, chaos, periodic)
         except ImportError:
             raise InputError("matplotlib is not available (install it with: "
                              "apt-get install python3-matplotlib)") from None

@@ -12,6 +12,7 @@ from ._ini import read_ini
 from ._result import INDICATOR_DTYPE, VERDICTS, SectionMap
 from ._run import run
 from ._section_map import RunError, section_map
+from .skeleton import ROTATION_DTYPE, PeriodicOrbit, periodic_orbit, rotation_numbers
 from .stream import StreamOutcome, stream_map
 
 __version__: str = _engine.__version__
@@ -20,8 +21,9 @@ __version__: str = _engine.__version__
 CHAOS_THRESHOLD: float = _engine.chaos_threshold
 PERIODS_FOR_VERDICT: int = _engine.periods_for_verdict
 
-__all__ = ["CHAOS_THRESHOLD", "INDICATOR_DTYPE", "PERIODS_FOR_VERDICT", "VERDICTS", "RunError",
-           "SectionMap", "StreamOutcome", "__version__", "model_constants", "read_ini", "run",
+__all__ = ["CHAOS_THRESHOLD", "INDICATOR_DTYPE", "PERIODS_FOR_VERDICT", "ROTATION_DTYPE",
+           "VERDICTS", "PeriodicOrbit", "RunError", "SectionMap", "StreamOutcome", "__version__",
+           "model_constants", "periodic_orbit", "read_ini", "rotation_numbers", "run",
            "section_map", "stream_map"]
 
 

@@ -8,6 +8,7 @@ import numpy as np
 from numpy.typing import ArrayLike
 
 from . import _checks, _engine
+from .skeleton import rotation_numbers
 from ._result import SectionMap, indicators
 
 Progress = Union[None, bool, Callable[[int, int], Any]]
@@ -78,7 +79,7 @@ def section_map(phi0: ArrayLike, l0: ArrayLike, n_points: int, *, L: float = 1.0
                 h0: float | None = None, tol: float | None = None, eps: float | None = None,
                 method: str = "classic", chaos: bool = False,
                 params: Mapping[str, float] | None = None, threads: int | None = None,
-                progress: Progress = None) -> SectionMap:
+                progress: Progress = None, rotation: bool = False) -> SectionMap:
     """Section points of the conditions (phi0, l0), as the program computes them.
 
     Parameters
@@ -109,6 +110,9 @@ def section_map(phi0: ArrayLike, l0: ArrayLike, n_points: int, *, L: float = 1.0
     progress : callable or True, optional
         progress(done_points, total_points), called a few times a second; True draws a tqdm
         bar (a notebook widget in Jupyter).
+    rotation : bool
+        With method='precise': also the rotation number of each condition, in the result's
+        `rotation` (a structured array of ROTATION_DTYPE; the orbit is followed once more).
 
     Returns
     -------
@@ -134,6 +138,14 @@ def section_map(phi0: ArrayLike, l0: ArrayLike, n_points: int, *, L: float = 1.0
     n_points, engine, settings = _checks.settings(n_points, L, h0, tol, eps, method, chaos,
                                                   params)
     threads = _checks.threads(threads)
+    if not isinstance(rotation, (bool, np.bool_)):
+        raise TypeError(f"rotation must be True or False, got {type(rotation).__name__}")
+    if rotation and method != "precise":
+        raise ValueError("rotation=True needs method='precise': the angle is followed by it")
     with progress_callback(progress, phi.size * n_points) as callback:
         run = _engine.run_map(phi, l, n_points, threads=threads, progress=callback, **engine)
-    return assemble(shape, phi, l, n_points, settings, engine["params"], run)
+    result = assemble(shape, phi, l, n_points, settings, engine["params"], run)
+    if rotation:
+        result.rotation = rotation_numbers(phi, l, n_points, L=L, h0=1.0 if h0 is None else h0,
+                                           tol=tol, params=params).reshape(shape)
+    return result

@@ -26,6 +26,8 @@ struct precise_state {
   double tau = 0.0;                 // time since the last section point; nonzero only after a stop
   double h = 0.0;                   // last step size the tolerance allowed
   std::int64_t steps = 0;           // steps taken since precise_start
+  std::int64_t turns = 0;           // whole turns taken off phi since precise_start: the lift
+                                    // of the angle is phi + phi_lo + 2 pi turns
 };
 
 enum class precise_stop {

@@ -77,7 +77,10 @@ precise_stop commit_step(const step_plan& plan, double d_phi, double d_l, double
         std::isfinite(w))) {
     return precise_stop::state_not_finite;
   }
+  // One step moves phi by far less than a turn, so the turns removed round to a whole number.
+  const double unreduced = phi;
   reduce_angle(phi, phi_lo);
+  s.turns += static_cast<std::int64_t>(std::nearbyint((unreduced - phi) / two_pi_hi));
   s.phi = phi;
   s.phi_lo = phi_lo;
   s.l = l;

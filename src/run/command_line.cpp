@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "dynamics/model_rules.hpp"
+#include "run/skeleton_options.hpp"
 
 namespace {
 
@@ -80,8 +81,8 @@ command usage_error(std::string error) { return {command_kind::usage_error, {}, 
 }  // namespace
 
 const char* usage_line() {
-  return "usage: trivella [-h] [--version] [-q] [--threads N] [--precise [--chaos]] "
-         "[--digits N] [--param NAME=VALUE]... [DIR]";
+  return "usage: trivella [-h] [--version] [-q] [--threads N] [--precise [--chaos] "
+         "[--rotation] [--periodic Q]] [--digits N] [--param NAME=VALUE]... [DIR]";
 }
 
 std::string help_text() {
@@ -97,7 +98,8 @@ std::string help_text() {
          "                       after another)\n"
          "  --precise            the precise method: points exactly on the section\n"
          "  --chaos              with --precise: a chaos indicator per condition, in\n"
-         "                       RESULT/chaos.txt\n"
+         "                       RESULT/chaos.txt\n" +
+         skeleton_help() +
          "  --digits N           decimals of the point lines, 1 to 17 (default 10)\n"
          "  --param NAME=VALUE   set a model constant: a, b, c, d, e or omega (repeatable)\n\n"
          "Exit status: 0 done, 1 an error (reported on standard error), 2 a usage error,\n"
@@ -142,8 +144,15 @@ command parse_command_line(int argc, const char* const* argv) {
       c.options.chaos = true;
       continue;
     }
-    std::string value;
     bool matched = false;
+    std::string skeleton_error;
+    if (!parse_skeleton_option(i, argc, argv, c.options, matched, skeleton_error)) {
+      return usage_error(skeleton_error);
+    }
+    if (matched) {
+      continue;
+    }
+    std::string value;
     for (const char* name : {"--threads", "--digits", "--param"}) {
       if (!option_value(arg, name, i, argc, argv, value, matched)) {
         return usage_error(std::string(name) + " needs a value");
@@ -175,7 +184,10 @@ command parse_command_line(int argc, const char* const* argv) {
   if (c.options.chaos && c.options.method != run_method::precise) {
     return usage_error("--chaos needs --precise: the indicator follows the precise method");
   }
-  std::string error;
+  std::string error = skeleton_option_problem(c.options);
+  if (!error.empty()) {
+    return usage_error(error);
+  }
   if (!check_model(model_for(c.options), error)) {
     return usage_error(error);
   }

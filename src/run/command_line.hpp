@@ -16,6 +16,9 @@ struct run_options {
   bool chaos = false;
   int digits = default_digits;
   std::vector<std::pair<std::string, float>> params;  // --param overrides, in order
+  // The map's skeleton (run/skeleton_options.hpp).
+  int periodic = 0;  // --periodic Q: periodic orbits of period Q instead of section points
+  bool rotation = false;
 };
 
 enum class command_kind { run, help, version, usage_error };

@@ -19,6 +19,8 @@
 #include "run/point_file.hpp"
 #include "run/run_files.hpp"
 #include "run/run_info.hpp"
+#include "run/skeleton_files.hpp"
+#include "run/skeleton_run.hpp"
 
 namespace {
 
@@ -31,6 +33,7 @@ struct run_context {
   std::FILE* chaos = nullptr;
   std::string failure;  // why an event stopped the run
   long long points_of_condition = 0;
+  std::FILE* rotation = nullptr;  // --rotation
 };
 
 int give_up(console& out, const std::string& message) {
@@ -80,9 +83,13 @@ run_events events_for(run_context& c) {
   e.end = [&c](int condition, const chaos_summary& chaos) {
     std::fclose(c.condition_file);
     c.condition_file = nullptr;
+    const condition_block& block = c.ini.blocks[static_cast<std::size_t>(condition - 1)];
     if (c.chaos != nullptr) {
-      const condition_block& block = c.ini.blocks[static_cast<std::size_t>(condition - 1)];
       write_chaos_line(c.chaos, condition, block.y, chaos);
+    }
+    if (c.rotation != nullptr) {
+      write_rotation_line(c.rotation, condition, block.y,
+                          condition_rotation(c.options, c.ini, condition));
     }
     // Points of finished conditions reach the disk before anything later can fail.
     if (!flush_points(c.points)) {
@@ -113,6 +120,11 @@ bool close_results(run_context& c, const run_request& r, std::string& error) {
     written = false;
   }
   c.chaos = nullptr;
+  std::string rotation_error;
+  if (!close_skeleton_file(c.rotation, rotation_path, rotation_error) && written) {
+    error = rotation_error;
+    written = false;
+  }
   if (r.method == run_method::precise && !write_run_info(r, error)) {
     written = false;
   }
@@ -158,6 +170,9 @@ int run_trivella(const run_options& options) {
   if (!read) {
     return give_up(out, error);
   }
+  if (options.periodic > 0) {
+    return run_periodic(options, ini, out);
+  }
   std::vector<std::string> results{common_path, points_path, integration_path};
   if (options.method == run_method::precise) {
     results.emplace_back(run_info_path);
@@ -165,12 +180,15 @@ int run_trivella(const run_options& options) {
   if (options.chaos) {
     results.emplace_back(chaos_path);
   }
+  if (options.rotation) {
+    results.emplace_back(rotation_path);
+  }
   const std::string problem = overwrite_problem(results, ini.blocks);
   if (!problem.empty()) {
     return give_up(out, problem);
   }
 
-  run_context c{options, ini, out, {}, nullptr, nullptr, {}, 0};
+  run_context c{options, ini, out, {}, nullptr, nullptr, {}, 0, nullptr};
   c.points.digits = options.digits;
   const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
   // The lock is taken before anything is truncated: a second run changes nothing.
@@ -180,6 +198,9 @@ int run_trivella(const run_options& options) {
   }
   const run_request request = request_for(options, ini);
   if (options.chaos && !open_chaos_file(c.chaos, error)) {
+    return give_up(out, error);
+  }
+  if (options.rotation && !open_rotation_file(c.rotation, error)) {
     return give_up(out, error);
   }
 
