@@ -12,13 +12,15 @@
 #include <string>
 #include <vector>
 
-#include "run/console.hpp"
+#include "chaos/chaos_accumulator.hpp"
 #include "engine/engine.hpp"
 #include "ini/ini_text.hpp"
+#include "run/console.hpp"
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
 #include "run/run_files.hpp"
 #include "run/run_info.hpp"
+#include "section/start_check.hpp"
 
 namespace {
 
@@ -32,6 +34,8 @@ struct run_context {
   std::string failure;  // why an event stopped the run
   long long points_of_condition = 0;
 };
+
+const char* signal_name(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
 int give_up(console& out, const std::string& message) {
   report(out, message);
@@ -106,8 +110,8 @@ bool close_results(run_context& c, const run_request& r, std::string& error) {
   }
   bool written = close_point_file(c.points);
   error = c.points.error;
-  if (c.chaos != nullptr && std::fclose(c.chaos) != 0 && written) {
-    error = std::string("writing ") + chaos_path + " failed";
+  if (c.chaos != nullptr && !close_written(c.chaos) && written) {
+    error = std::string("writing ") + chaos_path + " failed: " + std::strerror(errno);
     written = false;
   }
   c.chaos = nullptr;
@@ -129,8 +133,8 @@ int after_stop(run_context& c, const run_request& r, const run_outcome& outcome)
   if (!c.failure.empty() || !written || signal == 0) {
     return give_up(c.out, !c.failure.empty() ? c.failure : error);
   }
-  report(c.out, std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                    " during condition " + std::to_string(outcome.condition) + " after " +
+  report(c.out, std::string("interrupted by ") + signal_name(signal) + " during condition " +
+                    std::to_string(outcome.condition) + " after " +
                     std::to_string(c.points_of_condition) + " of its points; " +
                     std::to_string(outcome.points) +
                     " points in all are in RESULT/lL.txt, each line whole");
@@ -154,7 +158,28 @@ int run_trivella(const run_options& options) {
     report(out, "warning: " + warning);
   }
   if (!read) {
+    // A signal while ini.txt is opened or read (a FIFO waits for its writer) ends the run
+    // as an interrupt, not as a failure to read.
+    if (const int signal = interrupt_signal(); signal != 0) {
+      report(out, std::string("interrupted by ") + signal_name(signal) +
+                      " while reading ini.txt; no file was changed");
+      return 128 + signal;
+    }
     return give_up(out, error);
+  }
+  if (options.chaos && ini.config.n_points - 1 < min_verdict_periods) {
+    report(out, "warning: --chaos: n_points = " + std::to_string(ini.config.n_points) +
+                    " gives fewer than " + std::to_string(min_verdict_periods) +
+                    " periods, too few for a verdict: every condition is \"undecided\" (use "
+                    "n_points " +
+                    std::to_string(min_verdict_periods + 1) + " or more)");
+  }
+  if (options.method == run_method::classic) {
+    const run_request r = request_for(options, ini);
+    const std::string problem = classic_start_problem(r.m, ini.config, r.y0);
+    if (!problem.empty()) {
+      return give_up(out, problem);
+    }
   }
   std::vector<std::string> results{common_path, points_path, integration_path};
   if (options.method == run_method::precise) {
@@ -163,7 +188,7 @@ int run_trivella(const run_options& options) {
   if (options.chaos) {
     results.emplace_back(chaos_path);
   }
-  const std::string problem = overwrite_problem(results, ini.blocks);
+  const std::string problem = overwrite_problem(results, ini.blocks, options.dir);
   if (!problem.empty()) {
     return give_up(out, problem);
   }
@@ -172,8 +197,13 @@ int run_trivella(const run_options& options) {
   c.points.digits = options.digits;
   const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
   // The lock is taken before anything is truncated: a second run changes nothing.
-  if (!open_point_file(c.points, points_path, dir_name, error) ||
-      !create_empty(common_path, error) || !create_empty(integration_path, error)) {
+  if (!open_point_file(c.points, points_path, dir_name, error)) {
+    return give_up(out, error);
+  }
+  // Files that only some runs write go, so that RESULT/ never mixes two runs; a precise run
+  // writes run_info.txt anew when it stops, however it stops.
+  remove_stale({run_info_path, chaos_path}, results);
+  if (!create_empty(common_path, error) || !create_empty(integration_path, error)) {
     return give_up(out, error);
   }
   const run_request request = request_for(options, ini);

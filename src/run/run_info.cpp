@@ -1,7 +1,9 @@
 // Writers of RESULT/run_info.txt and RESULT/chaos.txt.
 #include "run/run_info.hpp"
 
+#include <cerrno>
 #include <cinttypes>
+#include <cstring>
 
 #include "chaos/chaos_accumulator.hpp"
 #include "run/run_files.hpp"
@@ -18,8 +20,8 @@ bool write_run_info(const run_request& r, std::string& error) {
   std::fprintf(f, "a %.9g\nb %.9g\nc %.9g\nd %.9g\ne %.9g\nomega %.9g\n", wide(r.m.p_a),
                wide(r.m.p_b), wide(r.m.p_c), wide(r.m.p_d), wide(r.m.p_e), wide(r.m.omega));
   std::fprintf(f, "chaos %s\n", r.chaos ? "yes" : "no");
-  if (std::fclose(f) != 0) {
-    error = std::string("writing ") + run_info_path + " failed";
+  if (!close_written(f)) {
+    error = std::string("writing ") + run_info_path + " failed: " + std::strerror(errno);
     return false;
   }
   return true;
@@ -32,10 +34,11 @@ bool open_chaos_file(std::FILE*& chaos, std::string& error) {
     return false;
   }
   std::fprintf(chaos,
-               "# chaotic when megno > %g; megno: mean MEGNO <Y> of the stroboscopic map over "
+               "# chaotic when megno > %g, undecided under %lld periods; megno: mean MEGNO <Y> of "
+               "the stroboscopic map over "
                "`periods` periods of 4 pi / omega from the first point; lyapunov: its finite-time "
                "maximal Lyapunov exponent per unit time\n",
-               chaos_threshold);
+               chaos_threshold, static_cast<long long>(min_verdict_periods));
   std::fputs("# condition phi0 l0 megno lyapunov periods verdict\n", chaos);
   return true;
 }
@@ -47,7 +50,20 @@ void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 
     std::fprintf(chaos, "%d %.9g %.9g nan nan 0 undecided\n", condition, y0[0], y0[1]);
     return;
   }
+  const char* verdict = summary.periods < min_verdict_periods ? "undecided"
+                        : summary.chaotic                     ? "chaotic"
+                                                              : "regular";
   std::fprintf(chaos, "%d %.9g %.9g %.6g %.6g %" PRId64 " %s\n", condition, y0[0], y0[1],
-               summary.megno, summary.lyapunov, summary.periods,
-               summary.chaotic ? "chaotic" : "regular");
+               summary.megno, summary.lyapunov, summary.periods, verdict);
+}
+
+bool close_written(std::FILE* f) {
+  // A full disk shows at the flush; fclose would report it too, but errno must be kept.
+  const bool flushed = std::fflush(f) == 0 && std::ferror(f) == 0;
+  const int reason = errno;
+  const bool closed = std::fclose(f) == 0;
+  if (!flushed) {
+    errno = reason;
+  }
+  return flushed && closed;
 }

@@ -17,6 +17,9 @@ bool write_run_info(const run_request& r, std::string& error);
 bool open_chaos_file(std::FILE*& chaos, std::string& error);
 
 // One line: the condition, phi0, l0, megno, lyapunov, periods and the verdict as the last word
-// (regular, chaotic, or undecided when no period was computed).
+// (regular, chaotic, or undecided under min_verdict_periods periods).
 void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 2>& y0,
                       const chaos_summary& summary);
+
+// Flushes and closes f; false, with errno telling why, when anything written was lost.
+bool close_written(std::FILE* f);
