@@ -40,8 +40,9 @@ test:
 	cmake --build --preset release -j $(JOBS)
 	ctest --preset release -j $(JOBS)
 
-# Every install rule of the release build: the program in $(PREFIX)/bin, the Python package
-# in $(PREFIX)/lib/python3.X/dist-packages, where Debian's python3 looks.
+# Every install rule of the release build: the program and the picture tool trivella-plot in
+# $(PREFIX)/bin (its code in $(PREFIX)/share/trivella), the Python package in
+# $(PREFIX)/lib/python3.X/dist-packages, where Debian's python3 looks.
 install:
 	sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES)
 	$(CONFIGURE)

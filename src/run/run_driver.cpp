@@ -37,6 +37,12 @@ struct run_context {
 
 const char* signal_name(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
+// A classic run with no --param writes exactly the files it always wrote; any other run also
+// says how its points were made.
+bool writes_run_info(const run_options& options) {
+  return options.method == run_method::precise || !options.params.empty();
+}
+
 int give_up(console& out, const std::string& message) {
   report(out, message);
   return 1;
@@ -100,7 +106,7 @@ run_events events_for(run_context& c) {
   return e;
 }
 
-// Closes the result files; a precise run then writes run_info.txt, last, so that it is newer
+// Closes the result files; a run with run_info.txt then writes it, last, so that it is newer
 // than the points it describes and older than those of any later run. False with `error`
 // set when a file could not be written.
 bool close_results(run_context& c, const run_request& r, std::string& error) {
@@ -115,7 +121,7 @@ bool close_results(run_context& c, const run_request& r, std::string& error) {
     written = false;
   }
   c.chaos = nullptr;
-  if (r.method == run_method::precise && !write_run_info(r, error)) {
+  if (writes_run_info(c.options) && !write_run_info(r, error)) {
     written = false;
   }
   return written;
@@ -182,7 +188,7 @@ int run_trivella(const run_options& options) {
     }
   }
   std::vector<std::string> results{common_path, points_path, integration_path};
-  if (options.method == run_method::precise) {
+  if (writes_run_info(options)) {
     results.emplace_back(run_info_path);
   }
   if (options.chaos) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "chaos/chaos_accumulator.hpp"
+#include "dynamics/model_rules.hpp"
 #include "run/run_files.hpp"
 
 bool write_run_info(const run_request& r, std::string& error) {
@@ -15,10 +16,20 @@ bool write_run_info(const run_request& r, std::string& error) {
     return false;
   }
   const auto wide = [](float x) { return static_cast<double>(x); };
-  std::fprintf(f, "method precise\ntol %.9g\ndirection %s\nL %.9g\n", r.config.tol,
+  std::fprintf(f, "method %s\ntol %.9g\ndirection %s\nL %.9g\n",
+               r.method == run_method::precise ? "precise" : "classic", r.config.tol,
                0.0 < r.h0 ? "forward" : "backward", wide(r.m.L));
   std::fprintf(f, "a %.9g\nb %.9g\nc %.9g\nd %.9g\ne %.9g\nomega %.9g\n", wide(r.m.p_a),
                wide(r.m.p_b), wide(r.m.p_c), wide(r.m.p_d), wide(r.m.p_e), wide(r.m.omega));
+  // The constants set apart from their defaults, for whoever labels a picture of the points.
+  std::string changed;
+  const model_params defaults = default_model();
+  for (const model_constant& c : model_constants) {
+    if (r.m.*c.field != defaults.*c.field) {
+      changed += std::string(changed.empty() ? "" : " ") + c.name;
+    }
+  }
+  std::fprintf(f, "changed %s\n", changed.empty() ? "none" : changed.c_str());
   std::fprintf(f, "chaos %s\n", r.chaos ? "yes" : "no");
   if (!close_written(f)) {
     error = std::string("writing ") + run_info_path + " failed: " + std::strerror(errno);
