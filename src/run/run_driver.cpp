@@ -12,15 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "chaos/chaos_accumulator.hpp"
 #include "engine/engine.hpp"
 #include "ini/ini_text.hpp"
 #include "run/console.hpp"
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
+#include "run/run_checks.hpp"
 #include "run/run_files.hpp"
 #include "run/run_info.hpp"
-#include "section/start_check.hpp"
 
 namespace {
 
@@ -37,30 +36,9 @@ struct run_context {
 
 const char* signal_name(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
 
-// A classic run with no --param writes exactly the files it always wrote; any other run also
-// says how its points were made.
-bool writes_run_info(const run_options& options) {
-  return options.method == run_method::precise || !options.params.empty();
-}
-
 int give_up(console& out, const std::string& message) {
   report(out, message);
   return 1;
-}
-
-run_request request_for(const run_options& options, const ini_contents& ini) {
-  run_request r;
-  r.m = model_for(options);
-  r.m.L = ini.L;
-  r.config = ini.config;
-  r.h0 = ini.h0;
-  r.method = options.method;
-  r.chaos = options.chaos;
-  r.threads = options.threads;
-  for (const condition_block& block : ini.blocks) {
-    r.y0.push_back(block.y);
-  }
-  return r;
 }
 
 run_events events_for(run_context& c) {
@@ -173,28 +151,13 @@ int run_trivella(const run_options& options) {
     }
     return give_up(out, error);
   }
-  if (options.chaos && ini.config.n_points - 1 < min_verdict_periods) {
-    report(out, "warning: --chaos: n_points = " + std::to_string(ini.config.n_points) +
-                    " gives fewer than " + std::to_string(min_verdict_periods) +
-                    " periods, too few for a verdict: every condition is \"undecided\" (use "
-                    "n_points " +
-                    std::to_string(min_verdict_periods + 1) + " or more)");
+  const run_request request = request_for(options, ini);
+  const std::vector<std::string> results = result_files(options);
+  std::vector<std::string> warnings;
+  const std::string problem = start_problem(options, ini, request, results, warnings);
+  for (const std::string& warning : warnings) {
+    report(out, "warning: " + warning);
   }
-  if (options.method == run_method::classic) {
-    const run_request r = request_for(options, ini);
-    const std::string problem = classic_start_problem(r.m, ini.config, r.y0);
-    if (!problem.empty()) {
-      return give_up(out, problem);
-    }
-  }
-  std::vector<std::string> results{common_path, points_path, integration_path};
-  if (writes_run_info(options)) {
-    results.emplace_back(run_info_path);
-  }
-  if (options.chaos) {
-    results.emplace_back(chaos_path);
-  }
-  const std::string problem = overwrite_problem(results, ini.blocks, options.dir);
   if (!problem.empty()) {
     return give_up(out, problem);
   }
@@ -212,7 +175,6 @@ int run_trivella(const run_options& options) {
   if (!create_empty(common_path, error) || !create_empty(integration_path, error)) {
     return give_up(out, error);
   }
-  const run_request request = request_for(options, ini);
   if (options.chaos && !open_chaos_file(c.chaos, error)) {
     return give_up(out, error);
   }
