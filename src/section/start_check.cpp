@@ -16,20 +16,21 @@ constexpr double min_steps_per_period = 100.0;
 // How far below min_step the needed step must fall before the run is refused at the start.
 constexpr double refusal_margin = 1e3;
 
-// "a = 1e-40, omega = 3": the constants that differ from the defaults.
+}  // namespace
+
 std::string changed_constants(const model_params& m) {
   const model_params defaults = default_model();
   std::string text;
   for (const model_constant& c : model_constants) {
     if (m.*c.field != defaults.*c.field) {
-      text += (text.empty() ? "" : ", ") +
-              format_message("%s = %.3g", c.name, static_cast<double>(m.*c.field));
+      if (!text.empty()) {
+        text += ", ";
+      }
+      text += format_message("%s = %.3g", c.name, static_cast<double>(m.*c.field));
     }
   }
   return text;
 }
-
-}  // namespace
 
 std::string classic_start_problem(const model_params& m, const run_config& config,
                                   const std::vector<std::array<double, 2>>& y0s) {
