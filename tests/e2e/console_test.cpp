@@ -196,7 +196,7 @@ TEST(Console, NumbersReadAsWithoutProgressAndProgressFitsTheLine) {
 // progress line wrapped into fragments
 TEST(Console, ProgressFollowsAResizedTerminal) {
   run_dir dir;
-  dir.write("ini.txt", ini(10, 12000));
+  dir.write("ini.txt", ini(16, 12000));
   std::size_t resized_at = 0;
   const std::string bytes = run_on_terminal(dir, 100, 120, 30, &resized_at);
   ASSERT_GT(resized_at, 0U);
