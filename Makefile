@@ -41,10 +41,11 @@ test:
 	cmake --build --preset release -j $(JOBS)
 	ctest --preset release -j $(JOBS)
 
-# Every install rule of the release build: the program in $(PREFIX)/bin, the Python package
-# where that prefix's python3 looks: lib/python3.X/dist-packages under /usr/local (Debian),
-# the user site lib/python3.X/site-packages under ~/.local, site-packages for any other
-# prefix (a venv). pip install --no-build-isolation . installs the package alone.
+# Every install rule of the release build: the program and the picture tool trivella-plot in
+# $(PREFIX)/bin (its code in $(PREFIX)/share/trivella), the Python package where that prefix's
+# python3 looks: lib/python3.X/dist-packages under /usr/local (Debian), the user site
+# lib/python3.X/site-packages under ~/.local, site-packages for any other prefix (a venv).
+# pip install --no-build-isolation . installs the package alone.
 PYTHON_DIR = $(shell /usr/bin/python3 tools/python_site_dir.py $(PREFIX))
 install:
 	sh tools/ensure_packages.sh $(RUN_PACKAGES) $(MODULE_PACKAGES)

@@ -11,6 +11,8 @@ import re
 VERDICTS = ("regular", "chaotic", "undecided")  # undecided: too few points for a period
 SHAPES = {"regular": "o", "chaotic": "X"}  # marker at the start of an orbit, by verdict
 MEGNO_FLOOR = 1.0  # bottom of the colour scale; stable periodic orbits (MEGNO -> 0) sit here
+# The mean MEGNO in math type: the text font draws ⟨ ⟩ so thin that they read as ( ).
+MEAN_Y = r"$\langle Y \rangle$"
 NO_INDICATOR = "0.6"  # grey, for conditions without a line in chaos.txt or without a verdict
 _THRESHOLD = re.compile(r"chaotic when megno > ([-+0-9.eE]+)")
 
@@ -124,10 +126,10 @@ def draw_chaos(plt, fig, ax, groups, ini, rows, threshold):
     ticks = sorted({t for t in (1, 2, threshold, 10, 100, 1000, 10000) if t <= top})
     bar.set_ticks(ticks, labels=[f"{t:g}" for t in ticks])
     bar.ax.axhline(threshold, color="black", linewidth=1.5)
-    bar.set_label(f"mean MEGNO ⟨Y⟩ (log scale); chaotic above {threshold:g}")
+    bar.set_label(f"mean MEGNO {MEAN_Y} (log scale); chaotic above {threshold:g}")
     handles = [Line2D([], [], linestyle="none", marker=SHAPES[v], markersize=7,
                       color="white", markeredgecolor="black",
-                      label=f"{v}: ⟨Y⟩ {'≤' if v == 'regular' else '>'} {threshold:g}")
+                      label=f"{v}: {MEAN_Y} {'≤' if v == 'regular' else '>'} {threshold:g}")
                for v in SHAPES]
     periods = sorted({int(r["periods"]) for r in decided if "periods" in r})
     span = "" if not periods else f" after {periods[0]}" + (

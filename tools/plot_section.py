@@ -18,21 +18,38 @@ from section_files import (InputError, drop_non_finite, read_extras, read_ini,
 
 FIGSIZE = (8.0, 6.0)  # inches
 DPI = 100             # -> 800 x 600 pixels
+# The map's place in the figure, as fractions of it: the same for any number of conditions,
+# so that maps of different runs compare at a glance. The right part holds the legend.
+MAP_RECT = (0.08, 0.09, 0.62, 0.81)
+KEY_RECT = (0.73, 0.09, 0.025, 0.81)  # the colour bar that replaces a long legend
+MAX_LEGEND = 12  # more conditions than this get a colour bar instead of one entry each
 
 
 def title(ini, info, coloured_by_chaos, periodic=False):
-    """The picture's title: the method and its settings (info: run_info.txt or None)."""
-    what = "Section map coloured by MEGNO" if coloured_by_chaos else "Section map"
+    """The picture's title: the method, L, tol and every constant set apart from its default
+    (info: run_info.txt as a dict, or None for a classic run without one)."""
+    what = ("Section map coloured by MEGNO " + chaos_colors.MEAN_Y if coloured_by_chaos
+            else "Section map")
     if periodic:
         what = "Periodic orbits"
-    if info is not None and info.get("method") == "precise":
-        tol = info.get("tol", "?")
-        try:
-            tol = f"{float(tol):g}"
-        except ValueError:
-            pass
-        return f"{what}, precise method  (tol={tol}, L={ini['L']:g})"
-    return f"{what}  (tol={ini['tol']:g}, eps={ini['eps']:g}, L={ini['L']:g})"
+    info = info or {}
+    tol = info.get("tol", ini["tol"])
+    try:
+        tol = float(tol)
+    except ValueError:
+        pass
+    parts = [f"{info.get('method', 'classic')} method", f"L = {ini['L']:g}", f"tol = {tol:g}"]
+    for name in info.get("changed", "none").split():
+        if name != "none":
+            parts.append(f"{name} = {_number_text(info.get(name, '?'))}")
+    return f"{what}\n" + ", ".join(parts)
+
+
+def _number_text(text):
+    try:
+        return f"{float(text):g}"
+    except ValueError:
+        return text
 
 
 def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
@@ -45,19 +62,22 @@ def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
-    fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
     if periodic is not None:
+        fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
         periodic_marks.draw_periodic(plt, ax, groups, periodic, ini)
     elif chaos is None:
-        draw_conditions(plt, ax, groups, ini)
+        fig = plt.figure(figsize=FIGSIZE, dpi=DPI)
+        ax = fig.add_axes(MAP_RECT)
+        draw_conditions(plt, fig, ax, groups, ini)
     else:
+        fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
         chaos_colors.draw_chaos(plt, fig, ax, groups, ini, *chaos)
     ax.set_xlim(0.0, 2.0 * math.pi)
     ax.set_xticks([k * math.pi / 2 for k in range(5)])
     ax.set_xticklabels(["0", "π/2", "π", "3π/2", "2π"])
     ax.set_xlabel("φ")
     ax.set_ylabel("l / L")
-    ax.set_title(title(ini, info, chaos is not None, periodic is not None))
+    ax.set_title(title(ini, info, chaos is not None, periodic is not None), fontsize="medium")
     ax.grid(True, alpha=0.3)
     try:
         fig.savefig(out_path, dpi=DPI)
@@ -65,17 +85,30 @@ def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
         plt.close(fig)
 
 
-def draw_conditions(plt, ax, groups, ini):
-    """Each condition in its own colour, labelled by its start in the legend."""
+def draw_conditions(plt, fig, ax, groups, ini):
+    """Each condition in its own colour. Up to MAX_LEGEND conditions are labelled by their
+    start (phi0, l0/L: on the scale of the axis) in a legend; more get a colour bar of the
+    condition numbers, which keeps the key as small as the map."""
     n = len(groups)
-    cmap = plt.get_cmap("tab10" if n <= 10 else "turbo")
+    many = n > MAX_LEGEND
+    cmap = plt.get_cmap("turbo" if many else "tab10" if n <= 10 else "tab20")
+    L = ini["L"]
     for i, (g, (phi0, l0, _)) in enumerate(zip(groups, ini["conditions"])):
-        colour = cmap(i) if n <= 10 else cmap(i / max(1, n - 1))
+        colour = cmap(i / max(1, n - 1)) if many else cmap(i)
         ax.plot([p[0] for p in g], [p[1] for p in g], linestyle="none",
                 marker=".", markersize=3, color=colour,
-                label=f"φ0={phi0:.2f}, l0={l0:.2f}")
-    ax.legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), fontsize="small",
-              markerscale=4, ncol=max(1, math.ceil(n / 25)), frameon=False)
+                label=f"φ0 = {phi0:.3g}, l0/L = {l0 / L:.3g}")
+    if not many:
+        ax.legend(loc="upper left", bbox_to_anchor=(1.02, 1.0), fontsize="small",
+                  markerscale=4, frameon=False, title="start of each condition")
+        return
+    from matplotlib.cm import ScalarMappable
+    from matplotlib.colors import BoundaryNorm
+    norm = BoundaryNorm([k + 0.5 for k in range(n + 1)], cmap.N)
+    bar = fig.colorbar(ScalarMappable(norm=norm, cmap=cmap), cax=fig.add_axes(KEY_RECT))
+    step = max(1, math.ceil(n / 10))
+    bar.set_ticks(list(range(1, n + 1, step)))
+    bar.set_label(f"condition (1 to {n}, in the order of ini.txt)")
 
 
 def parse_args(argv):
@@ -123,9 +156,14 @@ def main(argv=None):
         if extra:
             warn(f"{lL} has {extra} more points than expected "
                  f"({n_c} x {n_p}); the extra points are ignored")
+        if ini["L"] == 0.0:
+            raise InputError(f"{args.workdir}/ini.txt: L = 0, so every l / L is inf or nan: "
+                             "there is nothing to draw")
         groups, dropped = drop_non_finite(groups)
         if dropped:
             warn(f"skipped {dropped} non-finite points (inf/nan)")
+        if not any(groups):
+            raise InputError(f"{lL}: no finite point to draw")
         info, chaos = read_extras(args.workdir, ini, args.color)
         try:
             draw(groups, ini, out, info, chaos, periodic)

@@ -28,6 +28,6 @@ chaos_summary chaos_finish(const chaos_accumulator& a, double period) {
   r.periods = a.n;
   r.megno = a.sum_y / n;
   r.lyapunov = a.sum_ln / (n * period);
-  r.chaotic = chaos_threshold < r.megno;
+  r.chaotic = min_verdict_periods <= r.periods && chaos_threshold < r.megno;
   return r;
 }

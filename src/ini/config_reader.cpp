@@ -85,6 +85,12 @@ bool whole_token(const std::string& token, const char* end) {
   return end != token.c_str() && end == token.c_str() + token.size();
 }
 
+bool is_integer(const std::string& token) {
+  char* end = nullptr;
+  std::strtol(token.c_str(), &end, 10);
+  return whole_token(token, end);
+}
+
 bool read_word(std::FILE* in, const token_place& place, const std::string& what) {
   std::string token;
   return fetch(in, place, what, max_word_length, token);
@@ -150,16 +156,26 @@ bool read_config(std::FILE* in, run_config& config, integration_state& s, model_
   float tol = 0.0f;
   float eps = 0.0f;
   float L = 0.0f;
-  const bool read = read_word(in, place, "the first label word") &&
-                    read_word(in, place, "the second label word") &&
-                    read_word(in, place, "the third label word") &&
-                    read_int(in, place, "n_conditions", n_conditions) &&
+  std::string third_word;
+  const bool titled = read_word(in, place, "the first label word") &&
+                      read_word(in, place, "the second label word") &&
+                      fetch(in, place, "the third label word", max_word_length, third_word);
+  if (!titled) {
+    return false;
+  }
+  const bool read = read_int(in, place, "n_conditions", n_conditions) &&
                     read_int(in, place, "n_points", n_points) && read_float(in, place, "h0", h0) &&
                     read_float(in, place, "tol", tol) && read_float(in, place, "eps", eps) &&
                     read_word(in, place, "the label word before L") &&
                     read_word(in, place, "the second label word before L") &&
                     read_float(in, place, "L", L);
   if (!read) {
+    // With a title word missing, n_conditions is taken for the third word and every number
+    // after it slides one place: the error then names a field the user wrote correctly.
+    if (is_integer(third_word)) {
+      error += "; the header begins with three title words, and the third here is the number " +
+               quoted(third_word) + ": is a title word missing?";
+    }
     return false;
   }
   if (!check_positive(place, "tol", tol, "the step-size control never ends otherwise") ||

@@ -66,6 +66,11 @@ std::vector<std::string> ini_warnings(const std::string& text, const ini_content
     warnings.push_back("ini.txt: header: L = " + header[L_token] +
                        " rounds to 0 in single precision; every l / L will be inf or nan");
   }
+  if (ini.config.n_conditions < 1) {
+    warnings.push_back("ini.txt: header: n_conditions is " +
+                       std::to_string(ini.config.n_conditions) +
+                       ": no condition is run, and the run leaves RESULT/lL.txt empty");
+  }
   int numbered = 0;
   int first_numbered = 0;
   for (std::size_t i = 0; i < ini.blocks.size(); ++i) {

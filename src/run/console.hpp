@@ -9,10 +9,11 @@ struct console {
   bool quiet = false;
   bool stdout_failed = false;  // a write to standard output failed: no more numbers
   bool progress = false;       // standard error is a terminal: progress is drawn there
-  bool shares_line = false;    // standard output is that terminal: progress follows the numbers
-  int width = 80;              // of the terminal
+  bool shares_line = false;    // standard output is that terminal: progress goes below the numbers
+  int width = 80;              // of the terminal, read again after each SIGWINCH
   int column = 0;              // characters on the line of condition numbers
   bool drawn = false;          // a progress text is on screen
+  bool below_numbers = false;  // it is on the line below the numbers
   int conditions = 0;
   long long points_total = 0;
   long long points_done = 0;
@@ -31,7 +32,8 @@ void print_banner(console& c);
 // The condition's number, "%4d", flushed at once.
 void print_condition(console& c, int condition);
 
-// Records points done and redraws the progress at most a few times a second.
+// Records points done and redraws the progress at most a few times a second, and at once
+// after the terminal was resized.
 void note_points(console& c, long long points);
 
 // "trivella: <message>" on standard error, starting on a fresh line of the terminal.

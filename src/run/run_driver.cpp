@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "run/console.hpp"
 #include "engine/engine.hpp"
 #include "ini/ini_text.hpp"
+#include "run/console.hpp"
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
+#include "run/run_checks.hpp"
 #include "run/run_files.hpp"
 #include "run/run_info.hpp"
 #include "run/skeleton_files.hpp"
@@ -36,26 +37,11 @@ struct run_context {
   std::FILE* rotation = nullptr;  // --rotation
 };
 
+const char* signal_name(int signal) { return signal == SIGINT ? "SIGINT" : "SIGTERM"; }
+
 int give_up(console& out, const std::string& message) {
   report(out, message);
   return 1;
-}
-
-run_request request_for(const run_options& options, const ini_contents& ini) {
-  run_request r;
-  r.m = model_for(options);
-  r.m.L = ini.L;
-  r.config = ini.config;
-  r.h0 = ini.h0;
-  r.method = options.method;
-  r.chaos = options.chaos;
-  r.threads = options.threads;
-  // Beside the output: the points computed ahead need at most the room their lines will take.
-  r.spool_dir = "./RESULT";
-  for (const condition_block& block : ini.blocks) {
-    r.y0.push_back(block.y);
-  }
-  return r;
 }
 
 run_events events_for(run_context& c) {
@@ -105,7 +91,7 @@ run_events events_for(run_context& c) {
   return e;
 }
 
-// Closes the result files; a precise run then writes run_info.txt, last, so that it is newer
+// Closes the result files; a run with run_info.txt then writes it, last, so that it is newer
 // than the points it describes and older than those of any later run. False with `error`
 // set when a file could not be written.
 bool close_results(run_context& c, const run_request& r, std::string& error) {
@@ -115,8 +101,8 @@ bool close_results(run_context& c, const run_request& r, std::string& error) {
   }
   bool written = close_point_file(c.points);
   error = c.points.error;
-  if (c.chaos != nullptr && std::fclose(c.chaos) != 0 && written) {
-    error = std::string("writing ") + chaos_path + " failed";
+  if (c.chaos != nullptr && !close_written(c.chaos) && written) {
+    error = std::string("writing ") + chaos_path + " failed: " + std::strerror(errno);
     written = false;
   }
   c.chaos = nullptr;
@@ -125,7 +111,7 @@ bool close_results(run_context& c, const run_request& r, std::string& error) {
     error = rotation_error;
     written = false;
   }
-  if (r.method == run_method::precise && !write_run_info(r, error)) {
+  if (writes_run_info(c.options) && !write_run_info(r, error)) {
     written = false;
   }
   return written;
@@ -143,8 +129,8 @@ int after_stop(run_context& c, const run_request& r, const run_outcome& outcome)
   if (!c.failure.empty() || !written || signal == 0) {
     return give_up(c.out, !c.failure.empty() ? c.failure : error);
   }
-  report(c.out, std::string("interrupted by ") + (signal == SIGINT ? "SIGINT" : "SIGTERM") +
-                    " during condition " + std::to_string(outcome.condition) + " after " +
+  report(c.out, std::string("interrupted by ") + signal_name(signal) + " during condition " +
+                    std::to_string(outcome.condition) + " after " +
                     std::to_string(c.points_of_condition) + " of its points; " +
                     std::to_string(outcome.points) +
                     " points in all are in RESULT/lL.txt, each line whole");
@@ -168,22 +154,25 @@ int run_trivella(const run_options& options) {
     report(out, "warning: " + warning);
   }
   if (!read) {
+    // A signal while ini.txt is opened or read (a FIFO waits for its writer) ends the run
+    // as an interrupt, not as a failure to read.
+    if (const int signal = interrupt_signal(); signal != 0) {
+      report(out, std::string("interrupted by ") + signal_name(signal) +
+                      " while reading ini.txt; no file was changed");
+      return 128 + signal;
+    }
     return give_up(out, error);
   }
   if (options.periodic > 0) {
     return run_periodic(options, ini, out);
   }
-  std::vector<std::string> results{common_path, points_path, integration_path};
-  if (options.method == run_method::precise) {
-    results.emplace_back(run_info_path);
+  const run_request request = request_for(options, ini);
+  const std::vector<std::string> results = result_files(options);
+  std::vector<std::string> warnings;
+  const std::string problem = start_problem(options, ini, request, results, warnings);
+  for (const std::string& warning : warnings) {
+    report(out, "warning: " + warning);
   }
-  if (options.chaos) {
-    results.emplace_back(chaos_path);
-  }
-  if (options.rotation) {
-    results.emplace_back(rotation_path);
-  }
-  const std::string problem = overwrite_problem(results, ini.blocks);
   if (!problem.empty()) {
     return give_up(out, problem);
   }
@@ -192,11 +181,15 @@ int run_trivella(const run_options& options) {
   c.points.digits = options.digits;
   const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
   // The lock is taken before anything is truncated: a second run changes nothing.
-  if (!open_point_file(c.points, points_path, dir_name, error) ||
-      !create_empty(common_path, error) || !create_empty(integration_path, error)) {
+  if (!open_point_file(c.points, points_path, dir_name, error)) {
     return give_up(out, error);
   }
-  const run_request request = request_for(options, ini);
+  // Files that only some runs write go, so that RESULT/ never mixes two runs; a precise run
+  // writes run_info.txt anew when it stops, however it stops.
+  remove_stale({run_info_path, chaos_path, rotation_path, periodic_path}, results);
+  if (!create_empty(common_path, error) || !create_empty(integration_path, error)) {
+    return give_up(out, error);
+  }
   if (options.chaos && !open_chaos_file(c.chaos, error)) {
     return give_up(out, error);
   }

@@ -66,7 +66,7 @@ bool run_condition(const run_request& r, int Q, const condition_block& block, in
 int run_periodic(const run_options& options, const ini_contents& ini, console& out) {
   const std::vector<std::string> results{common_path, points_path, integration_path, run_info_path,
                                          periodic_path};
-  const std::string problem = overwrite_problem(results, ini.blocks);
+  const std::string problem = overwrite_problem(results, ini.blocks, options.dir);
   if (!problem.empty()) {
     return give_up(out, problem);
   }

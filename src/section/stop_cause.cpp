@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "dynamics/model.hpp"
+#include "section/start_check.hpp"
 
 namespace {
 
@@ -34,7 +35,15 @@ std::string collapse_cause(const model_params& m, const run_config& config,
         "about %.1g, and no usable step keeps the error within tol = %.3g",
         l, L, time_scale, tol);
   }
-  // On a tame state only rounding keeps a step of min_step from meeting tol.
+  // On a tame state only rounding keeps a step of min_step from meeting tol, unless the
+  // constants the user changed make the equations themselves too fast.
+  const std::string changed = changed_constants(m);
+  if (!changed.empty()) {
+    return format_message(
+        "the constants %s make the equations change faster than a usable step can follow "
+        "within tol = %.3g (or tol is too small for them)",
+        changed.c_str(), tol);
+  }
   return format_message("tol = %.3g is too small: rounding errors alone exceed it", tol);
 }
 

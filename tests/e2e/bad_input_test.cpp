@@ -45,8 +45,10 @@ TEST(BadInputTable, NulByteInANameCreatesNoFile) {
 TEST(BadInputTable, ConditionFileThatIsADirectory) {
   run_dir dir;
   dir.write("ini.txt", header + first_block + "start 2 2 0.5 0.5 RESULT\n");
-  expect_error(dir.run(), "condition 2: cannot create RESULT: Is a directory");
-  EXPECT_EQ(line_count(dir.read("RESULT/lL.txt")), 3);
+  expect_error(dir.run(),
+               "ini.txt: condition 2: cannot create the condition file RESULT: Is a directory; "
+               "nothing was written (is the path mistyped?)");
+  EXPECT_FALSE(dir.exists("RESULT/lL.txt"));
 }
 
 // The process may run as root, for whom permissions do not stop a write: /dev/full does.

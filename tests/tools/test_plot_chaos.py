@@ -47,8 +47,9 @@ def test_draws_verdicts_threshold_and_method(tmp_path):
     r = run_tool(tmp_path, "--color", "chaos", "-o", out)
     assert r.returncode == 0, r.stderr
     text = out.read_text(encoding="utf-8")
-    for label in ("Section map coloured by MEGNO, precise method  (tol=1e-12, L=5)",
-                  "regular: ⟨Y⟩ ≤ 5", "chaotic: ⟨Y⟩ &gt; 5", "after 999 periods",
+    for label in ("precise method, L = 5, tol = 1e-12",
+                  r"regular: $\langle Y \rangle$ ≤ 5", r"chaotic: $\langle Y \rangle$ &gt; 5",
+                  "after 999 periods",
                   "chaotic above 5"):
         assert label in text
 
@@ -86,18 +87,18 @@ def test_program_output_is_drawn(tmp_path):
     assert Path(PROGRAM).exists(), f"build the program first ({PROGRAM})"
     (tmp_path / "RESULT").mkdir()
     (tmp_path / "ini.txt").write_text(
-        "t t t\n3 201 0.1 1e-12 1e-6\nr L\n5\nc 1 1 1.5 0 RESULT/a\n"
+        "t t t\n3 301 0.1 1e-12 1e-6\nr L\n5\nc 1 1 1.5 0 RESULT/a\n"
         "c 2 2 0 0.25 RESULT/b\nc 3 3 0 -4.5 RESULT/c\n")
     r = subprocess.run([PROGRAM, "-q", "--precise", "--chaos", str(tmp_path)],
                        capture_output=True, text=True, timeout=60)
     assert r.returncode == 0, r.stderr
     chaos = cc.read_chaos((tmp_path / "RESULT" / "chaos.txt").read_text(), "chaos.txt")
     assert [row["verdict"] for row in chaos["rows"]] == ["regular", "chaotic", "regular"]
-    assert [row["periods"] for row in chaos["rows"]] == [200, 200, 200]
+    assert [row["periods"] for row in chaos["rows"]] == [300, 300, 300]
     out = tmp_path / "map.svg"
     r = run_tool(tmp_path, "--color", "chaos", "-o", out)
     assert r.returncode == 0, r.stderr
-    assert "precise method  (tol=1e-12, L=5)" in out.read_text(encoding="utf-8")
+    assert "precise method, L = 5, tol = 1e-12" in out.read_text(encoding="utf-8")
 
 
 def test_files_of_an_earlier_precise_run_are_not_taken(tmp_path):

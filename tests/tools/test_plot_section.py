@@ -143,8 +143,8 @@ def test_vector_formats_follow_extension(tmp_path, ext, head):
     if ext == "svg":
         assert data.startswith(b"<?xml") and head in data[:2000]
         text = data.decode("utf-8")  # text is kept as comments next to the glyphs
-        for label in ("<!-- φ0=1.50, l0=-0.30 -->", "<!-- 3π/2 -->", "<!-- l / L -->",
-                      "(tol=1e-09, eps=1e-06, L=1)"):
+        for label in ("<!-- φ0 = 1.5, l0/L = -0.3 -->", "<!-- 3π/2 -->", "<!-- l / L -->",
+                      "classic method, L = 1, tol = 1e-09"):
             assert label in text
     else:
         assert data.startswith(head)
