@@ -31,18 +31,13 @@ constexpr std::size_t fill_block = std::size_t{1} << 20;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-// Periods the program needs behind the mean MEGNO before it writes a verdict: fewer leave the
-// orbit undecided. The same number as the program's rule; test_results checks them against
-// each other through chaos.txt.
-constexpr std::int64_t periods_for_verdict = 300;
-
 // The verdict codes of run_map; the package names them.
 enum verdict_code : std::int8_t { undecided = 0, regular = 1, chaotic = 2 };
 
 // What the program writes as the last word of a chaos.txt line: no verdict without enough
 // periods behind the mean.
 verdict_code verdict_of(const chaos_summary& c) {
-  if (!c.computed || c.periods < periods_for_verdict) {
+  if (!c.computed || c.periods < min_verdict_periods) {
     return undecided;
   }
   return c.chaotic ? chaotic : regular;
@@ -205,7 +200,7 @@ py::object first_step(double phi0, double l0, double h, double L, double tol, do
 }  // namespace
 
 void add_map_functions(py::module_& m) {
-  m.attr("periods_for_verdict") = periods_for_verdict;
+  m.attr("periods_for_verdict") = min_verdict_periods;
   m.attr("chaos_threshold") = chaos_threshold;
   m.def("run_map", &run_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"), py::kw_only(),
         py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"), py::arg("method"),
