@@ -9,7 +9,7 @@ from pathlib import Path
 from typing import Any
 
 # The program's chaos.txt header, the same words and threshold.
-CHAOS_HEADER = ("# chaotic when megno > {threshold:g}; megno: mean MEGNO <Y> of the stroboscopic "
+CHAOS_HEADER = ("# chaotic when megno > {threshold:g}, undecided under {periods} periods; megno: mean MEGNO <Y> of the stroboscopic "
                 "map over `periods` periods of 4 pi / omega from the first point; lyapunov: its "
                 "finite-time maximal Lyapunov exponent per unit time\n"
                 "# condition phi0 l0 megno lyapunov periods verdict\n")
@@ -138,7 +138,8 @@ def write_result(result: Any, directory: Any) -> None:
     if result.chaos is None:
         return
     with open(out / "chaos.txt", "w") as f:
-        f.write(CHAOS_HEADER.format(threshold=_engine.chaos_threshold))
+        f.write(CHAOS_HEADER.format(threshold=_engine.chaos_threshold,
+                                    periods=_engine.periods_for_verdict))
         rows = zip(result.phi0.ravel().tolist(), result.l0.ravel().tolist(),
                    result.chaos.ravel().tolist())
         for i, (p, q, (megno, lyapunov, periods, verdict, _)) in enumerate(rows, 1):

@@ -10,7 +10,7 @@ import time
 
 import numpy as np
 import pytest
-import trivella
+from program_map import program_map
 
 from trivella_explorer.guards import MAX_CONNECTIONS
 
@@ -126,9 +126,9 @@ def test_a_failed_orbit_is_reported_and_the_others_go_on(start_server, method):
     points = [[p for r in lines if r.get("orbit") == k for p in r.get("points", [])]
               for k in range(4)]
     # The failed orbit's successors start afresh: one run of the module from h0 gives them.
-    expected = trivella.section_map([1.0, 2.0], [0.2, -0.4], 40, method=method, **SETTINGS)
+    expected = program_map([1.0, 2.0], [0.2, -0.4], 40, method=method, **SETTINGS)
     assert np.array_equal(points[2:], expected)
-    assert np.array_equal([points[0]], trivella.section_map(0.5, 0.3, 40, method=method,
+    assert np.array_equal([points[0]], program_map(0.5, 0.3, 40, method=method,
                                                             **SETTINGS))
     assert [ends[k]["count"] for k in (0, 2, 3)] == [40, 40, 40]
     assert ("end_h" in ends[3]) == (method == "classic")

@@ -9,6 +9,7 @@ from pathlib import Path
 
 import numpy as np
 import trivella
+from program_map import program_map
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
@@ -26,17 +27,6 @@ DONE = "const m = window.trivella_explorer?.map; return !!m && " \
        "document.body.dataset.state === 'idle' && m.orbits.length === arguments[0] && " \
        "m.orbits.every(o => o.status === 'complete') && m.settings.method === arguments[1] && " \
        "m.settings.chaos === arguments[2];"
-
-
-def program_map(phi0, l0, n_points, method="classic", chaos=False, params=None, **numbers):
-    """trivella.section_map of the numbers as the server takes them: each rounded to single
-    precision, as the program reads ini.txt (section_map itself uses the doubles given)."""
-    def single(x):
-        return np.float32(x).astype(np.float64)
-
-    numbers = {k: float(single(v)) for k, v in numbers.items()}
-    return trivella.section_map(single(phi0), single(l0), n_points, method=method, chaos=chaos,
-                                params=params, **numbers)
 
 
 def url_of(server):

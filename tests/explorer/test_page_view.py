@@ -9,8 +9,8 @@ import time
 
 import matplotlib.image
 import numpy as np
-import trivella
 import trivella_explorer.server
+from program_map import program_map
 from selenium.webdriver.common.by import By
 
 from test_page import download, url_of
@@ -47,7 +47,7 @@ def test_a_failed_orbit_has_its_own_retry_and_remove_and_the_others_go_on(
     assert requests == [4]  # the link's orbits go to the engine together
     # The orbits after the failed one start afresh from h0: one run of the module gives them.
     assert np.array_equal([o["points"] for o in orbits[2:]],
-                          trivella.section_map([b[0], c[0]], [b[1], c[1]], 200, **SETTINGS))
+                          program_map([b[0], c[0]], [b[1], c[1]], 200, **SETTINGS))
     item = browser.find_elements(By.CSS_SELECTOR, "#orbits li")[1]
     assert "failed: the step size fell" in item.text
     status = browser.find_element(By.ID, "status").text
@@ -63,7 +63,7 @@ def test_a_failed_orbit_has_its_own_retry_and_remove_and_the_others_go_on(
     orbits = wait_idle(browser)
     assert [o["seed"] for o in orbits] == [a, b, c]
     assert np.array_equal([o["points"] for o in orbits],
-                          trivella.section_map([a[0], b[0], c[0]], [a[1], b[1], c[1]], 200,
+                          program_map([a[0], b[0], c[0]], [a[1], b[1], c[1]], 200,
                                                **SETTINGS))
     browser.find_element(By.ID, "undo").click()
     assert [o["seed"] for o in wait_idle(browser)] == [a, b]
