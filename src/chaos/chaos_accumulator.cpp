@@ -3,12 +3,15 @@
 
 #include <cmath>
 
+#include "dynamics/portable_math.hpp"
+
 void chaos_record_point(chaos_accumulator& a, std::array<double, 2>& tangent) {
-  // hypot: no overflow or underflow in the squares, whatever one period did to the norm.
-  const double norm = std::hypot(tangent[0], tangent[1]);
+  // No overflow or underflow in the squares, whatever one period did to the norm; the
+  // portable functions give every processor the same sums.
+  const double norm = portable_hypot(tangent[0], tangent[1]);
   if (a.started) {
     ++a.n;
-    const double ln_r = std::log(norm);
+    const double ln_r = portable_log(norm);
     a.sum_ln += ln_r;
     a.sum_k_ln += static_cast<double>(a.n) * ln_r;
     a.sum_y += 2.0 * a.sum_k_ln / static_cast<double>(a.n);

@@ -5,11 +5,12 @@
 #include <cmath>
 #include <type_traits>
 
+#include "dynamics/portable_math.hpp"
 #include "precise/compensated.hpp"
 #include "precise/lane_math.hpp"
 
 int series_order(double tol_rate) {
-  const double p = std::ceil(-std::log(tol_rate) / 2.0) + 2.0;
+  const double p = std::ceil(-portable_log(tol_rate) / 2.0) + 2.0;
   if (!(8.0 < p)) {
     return 8;
   }

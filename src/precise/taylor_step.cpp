@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "dynamics/portable_math.hpp"
 #include "precise/compensated.hpp"
 
 segment_length segment_to_point(const series_constants& c, int direction, std::int64_t k) {
@@ -26,9 +27,12 @@ double tolerance_step(const series_constants& c, double phi_pm1, double phi_p, d
                       double l_p) {
   const double e_pm1 = std::fmax(std::fabs(phi_pm1), std::fabs(l_pm1));
   const double e_p = std::fmax(std::fabs(phi_p), std::fabs(l_p));
-  // |x[n]| h^n <= tol_rate h  <=>  h <= (tol_rate / |x[n]|)^(1 / (n - 1)).
-  const double h_pm1 = std::pow(c.tol_rate / e_pm1, 1.0 / (c.order - 2));
-  const double h_p = std::pow(c.tol_rate / e_p, 1.0 / (c.order - 1));
+  // The step-size rule of Jorba & Zou (2005): the last two terms of the series estimate the
+  // truncation error, and |x[n]| h^n <= tol_rate h  <=>  h <= (tol_rate / |x[n]|)^(1 / (n - 1)).
+  // The root is the portable one, so the steps, and so the points, are the same on every
+  // processor.
+  const double h_pm1 = portable_root(c.tol_rate / e_pm1, c.order - 2);
+  const double h_p = portable_root(c.tol_rate / e_p, c.order - 1);
   return h_p < h_pm1 ? h_p : h_pm1;
 }
 
