@@ -30,7 +30,8 @@ chaos_summary chaos_finish(const chaos_accumulator& a, double period) {
   r.computed = true;
   r.periods = a.n;
   r.megno = a.sum_y / n;
-  r.lyapunov = a.sum_ln / (n * period);
+  // The period is a duration: omega < 0 gives a negative 4 pi / omega, the same map period.
+  r.lyapunov = a.sum_ln / (n * std::fabs(period));
   r.chaotic = chaos_threshold < r.megno;
   return r;
 }

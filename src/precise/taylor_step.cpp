@@ -7,15 +7,22 @@
 #include "precise/compensated.hpp"
 
 segment_length segment_to_point(const series_constants& c, int direction, std::int64_t k) {
-  const double turns = (direction > 0 && k == 0) ? 1.0 : 2.0;
+  // theta = omega t / 2 moves with the sign of direction * omega along the integration. Rising,
+  // sin theta passes from positive to negative at theta = pi (mod 2 pi): first one turn of
+  // omega t from the start, then two. Falling, it does so at theta = 0 (mod 2 pi), but not at
+  // the start, where it leaves 0 rather than a positive value: two turns each time. Either way
+  // omega t_k is a multiple of 2 pi.
+  const double speed = std::fabs(c.omega);
+  const bool rising = (0 < direction) == (0.0 < c.omega);
+  const double turns = (rising && k == 0) ? 1.0 : 2.0;
   const double span_hi = turns * two_pi_hi;
   segment_length s;
-  s.hi = span_hi / c.omega;
-  // span - s.hi * omega exactly, then the rest of the true 2*pi, divided by omega.
+  s.hi = span_hi / speed;
+  // span - s.hi * speed exactly, then the rest of the true 2*pi, divided by speed.
   double p = 0.0;
   double e = 0.0;
-  two_prod(s.hi, c.omega, p, e);
-  s.lo = (((span_hi - p) - e) + turns * two_pi_lo) / c.omega;
+  two_prod(s.hi, speed, p, e);
+  s.lo = (((span_hi - p) - e) + turns * two_pi_lo) / speed;
   if (direction < 0) {
     s.hi = -s.hi;
     s.lo = -s.lo;
