@@ -11,7 +11,7 @@ namespace {
 // A constant, or a combination of them, that sets a rate of the motion (per unit time).
 struct rate_source {
   double rate = 0.0;
-  const char* text = "";  // printf format naming it, with one %g for its value
+  const char* text = "";  // printf format naming it, with one %.3g for its value
   double value = 0.0;
 };
 
@@ -25,11 +25,11 @@ rate_source fastest_constant_rate(const model_params& m) {
   const double omega = static_cast<double>(m.omega);
   const double forcing = (static_cast<double>(m.p_e) / a) / omega;
   const rate_source sources[] = {
-      {std::fabs(omega), "omega = %g", omega},
-      {std::fabs(1.0 / a), "a = %g", a},
-      {std::fabs(1.0 / bc), "b + c = %g", bc},
-      {std::fabs(1.0 / bd), "b + d = %g", bd},
-      {std::fabs(forcing), "the forcing e / (a omega) = %g", forcing},
+      {std::fabs(omega), "omega = %.3g", omega},
+      {std::fabs(1.0 / a), "a = %.3g", a},
+      {std::fabs(1.0 / bc), "b + c = %.3g", bc},
+      {std::fabs(1.0 / bd), "b + d = %.3g", bd},
+      {std::fabs(forcing), "the forcing e / (a omega) = %.3g", forcing},
   };
   rate_source fastest;
   for (const rate_source& r : sources) {
@@ -84,7 +84,7 @@ std::string describe_precise_stop(precise_stop stop, const precise_state& s,
       const double gap = 2.0 * two_pi_hi / std::fabs(omega);
       if (static_cast<double>(max_precise_steps) * std::fabs(s.h) < gap) {
         std::snprintf(text, sizeof text,
-                      "no section point %lld after %lld steps: omega = %g puts section points "
+                      "no section point %lld after %lld steps: omega = %.3g puts section points "
                       "%.1e apart in time, more than steps of %.1e can cover",
                       point, static_cast<long long>(max_precise_steps), omega, gap, s.h);
       } else {
