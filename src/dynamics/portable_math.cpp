@@ -1,4 +1,4 @@
-// Logarithm, exponential, root and hypotenuse from the basic operations, with their error
+// Logarithm, exponential and hypotenuse from the basic operations, with their error
 // bounds worked out below; every step is one IEEE-754 operation, so every processor agrees.
 #include "dynamics/portable_math.hpp"
 
@@ -95,16 +95,6 @@ double portable_exp(double x) {
   two_sum(1.0, r, one_r, one_r_lo);
   const double rest = one_r_lo + ((r * r) * q + c * (1.0 + r));
   return std::ldexp(one_r + rest, static_cast<int>(k));
-}
-
-double portable_root(double x, int n) {
-  if (!(0.0 < x)) {
-    return x == 0.0 ? 0.0 : not_a_number;
-  }
-  if (x == inf) {
-    return x;
-  }
-  return portable_exp(portable_log(x) / static_cast<double>(n));
 }
 
 // Both scaled by the power of two that brings the larger into [1, 2) (exact, but for a

@@ -9,11 +9,6 @@ double portable_log(double x);
 // e^x within one unit in the last place: 0 below about -745.13, +inf above about 709.78.
 double portable_exp(double x);
 
-// x^(1/n) for n >= 1 as e^(ln x / n), within (2 + 3 |ln x| / n) units in the last place (the
-// error of ln x grows with its size, and e^ turns it into a relative one): 0 at 0, +inf at
-// +inf, NaN below 0 and at NaN.
-double portable_root(double x, int n);
-
 // sqrt(x^2 + y^2) within one unit in the last place, with no overflow or underflow in the
 // squares: +inf when either is infinite (even if the other is NaN), else NaN with a NaN.
 double portable_hypot(double x, double y);

@@ -36,11 +36,12 @@ double tolerance_step(const series_constants& c, double phi_pm1, double phi_p, d
   const double e_p = std::fmax(std::fabs(phi_p), std::fabs(l_p));
   // The step-size rule of Jorba & Zou (2005): the last two terms of the series estimate the
   // truncation error, and |x[n]| h^n <= tol_rate h  <=>  h <= (tol_rate / |x[n]|)^(1 / (n - 1)).
-  // The root is the portable one, so the steps, and so the points, are the same on every
-  // processor.
-  const double h_pm1 = portable_root(c.tol_rate / e_pm1, c.order - 2);
-  const double h_p = portable_root(c.tol_rate / e_p, c.order - 1);
-  return h_p < h_pm1 ? h_p : h_pm1;
+  // The smaller root has the smaller exponent, so one exp serves both. The portable functions
+  // give every processor the same steps, hence the same points; their few ulp do not matter
+  // for a step size.
+  const double q_pm1 = portable_log(c.tol_rate / e_pm1) / static_cast<double>(c.order - 2);
+  const double q_p = portable_log(c.tol_rate / e_p) / static_cast<double>(c.order - 1);
+  return portable_exp(q_p < q_pm1 ? q_p : q_pm1);
 }
 
 step_plan plan_step(int direction, const segment_length& span, double h_tol,

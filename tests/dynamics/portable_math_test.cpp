@@ -83,23 +83,6 @@ TEST(PortableMath, ExpWithinOneUlpOverTheNormalRange) {
   EXPECT_TRUE(std::isnan(portable_exp(std::numeric_limits<double>::quiet_NaN())));
 }
 
-TEST(PortableMath, RootWithinItsBoundForTheStepSizeOrders) {
-  // The step size takes roots of order 6 to 29 of ratios anywhere in the double range.
-  const double worst = max_error("root (as a fraction of its bound)", [](std::mt19937_64& g, double& got) {
-    const double x = random_positive(g, -1074, 1023);
-    const int n = 6 + static_cast<int>(g() % 24);
-    got = portable_root(x, n);
-    const __float128 ref = powq(static_cast<__float128>(x), static_cast<__float128>(1) / n);
-    const double bound = 2.0 + 3.0 * std::fabs(static_cast<double>(logq(static_cast<__float128>(x)))) / n;
-    return ulp_error(got, ref) / bound;  // as a fraction of the promised bound
-  });
-  EXPECT_LE(worst, 1.0);
-  EXPECT_EQ(portable_root(0.0, 7), 0.0);
-  EXPECT_EQ(portable_root(inf, 7), inf);
-  EXPECT_EQ(portable_root(1.0, 7), 1.0);
-  EXPECT_TRUE(std::isnan(portable_root(std::numeric_limits<double>::quiet_NaN(), 7)));
-}
-
 TEST(PortableMath, HypotWithinOneUlpWithoutOverflowOrUnderflow) {
   const double worst = max_error("hypot", [](std::mt19937_64& g, double& got) {
     // Components of any magnitude, often of similar size where both count.
