@@ -151,7 +151,8 @@ double cpu_seconds(clockid_t clock) {
 // Best and worst CPU time per point over `repeats` whole runs: the machine may be shared, and
 // CPU time is what the method costs. The process clock counts the engine's worker threads.
 std::array<double, 2> time_per_point(const std::function<void()>& run, std::size_t points,
-                                     int times = repeats, clockid_t clock = CLOCK_THREAD_CPUTIME_ID) {
+                                     int times = repeats,
+                                     clockid_t clock = CLOCK_THREAD_CPUTIME_ID) {
   std::array<double, 2> range{HUGE_VAL, 0.0};
   for (int i = 0; i < times; ++i) {
     const double start = cpu_seconds(clock);
@@ -204,8 +205,8 @@ int main() {
 
   std::printf("precise: tolerance search (16 orbits)\n");
   const choice p =
-      cheapest([&](double tol) { return run_precise(m, tol, false, all, lane_isa::baseline); },
-               all, {1e-8, 3e-9, 1e-9, 3e-10, 1e-10, 3e-11, 1e-11, 3e-12, 1e-12});
+      cheapest([&](double tol) { return run_precise(m, tol, false, all, lane_isa::baseline); }, all,
+               {1e-8, 3e-9, 1e-9, 3e-10, 1e-10, 3e-11, 1e-11, 3e-12, 1e-12});
   // GSL's error control with and without the relative part; the faster one is compared.
   choice g;
   double gsl_rel = 0.0;
@@ -240,17 +241,16 @@ int main() {
     const int times = points < 10000 ? repeats : 1;
     for (const std::size_t n : {std::size_t{1}, std::size_t{8}, std::size_t{16}}) {
       const std::vector<orbit> o = first(all, n);
-      const auto e = time_per_point([&] { run_engine_precise(m, p.tol, o, points); },
-                                    n * static_cast<std::size_t>(points), times,
-                                    CLOCK_PROCESS_CPUTIME_ID);
+      const auto e =
+          time_per_point([&] { run_engine_precise(m, p.tol, o, points); },
+                         n * static_cast<std::size_t>(points), times, CLOCK_PROCESS_CPUTIME_ID);
       // rk8pd runs one condition after another, its cost per point the same whatever their
       // number: at 100,000 points it is measured on one condition only, to keep the run short.
       const std::vector<orbit> gsl_o = points < 10000 ? o : first(all, 1);
       const auto gt = time_per_point([&] { run_gsl(m, g.tol, gsl_o, gsl_rel, points); },
                                      gsl_o.size() * static_cast<std::size_t>(points), times);
       std::printf("  %10zu %7d   %7.2f-%7.2f   %7.2f-%7.2f%s   %6.1fx\n", n, points, e[0] * 1e6,
-                  e[1] * 1e6, gt[0] * 1e6, gt[1] * 1e6, gsl_o.size() < n ? "*" : " ",
-                  gt[0] / e[0]);
+                  e[1] * 1e6, gt[0] * 1e6, gt[1] * 1e6, gsl_o.size() < n ? "*" : " ", gt[0] / e[0]);
     }
   }
   std::printf("  (* rk8pd on the first condition)\n");
@@ -263,8 +263,8 @@ int main() {
     if (static_cast<int>(best_lane_isa()) < static_cast<int>(isa)) {
       break;
     }
-    const auto t = time_per_point([&] { run_precise(m, p.tol, true, all, isa); },
-                                  all.size() * n_points);
+    const auto t =
+        time_per_point([&] { run_precise(m, p.tol, true, all, isa); }, all.size() * n_points);
     std::printf(", %s %.2f us", names[static_cast<int>(isa)], t[0] * 1e6);
   }
   std::printf("\n");

@@ -12,7 +12,7 @@ struct precise_config {
   // +1 forward in time, -1 backward; the points are where sin(omega t / 2) passes from
   // positive to negative in that direction (see segment_to_point).
   int direction = 1;
-  bool tangent = false;  // also integrate the tangent vector (dphi, dl)
+  bool tangent = false;                       // also integrate the tangent vector (dphi, dl)
   const std::atomic<bool>* cancel = nullptr;  // set, every lane stops at its next step
 };
 

@@ -30,7 +30,6 @@
 #include "precise/lane_math.hpp"
 #include "precise/taylor_series.hpp"
 
-
 // Calls add(i, r) for i = 0..n with r = i mod 2 as a compile-time constant: each product sum
 // runs in two halves so that consecutive additions do not wait on each other.
 template <typename Add>
@@ -180,4 +179,3 @@ template <int W, int BW = W>
     series_kernel<W, BW, false>(c, b, first);
   }
 }
-

@@ -3,7 +3,6 @@
 // library's non-FMA variants) and as a Haswell (AVX2 and FMA). Also: runs with omega < 0 end
 // normally, and a constant that makes the step collapse is named in the message.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -18,7 +17,8 @@ namespace {
 
 // Eleven conditions run as lane blocks of 8, 2 and 1; h0 < 0 runs backward.
 std::string ini_text(const char* h0) {
-  std::string text = "trivella precise bits\n11 150 " + std::string(h0) + " 1e-10 1e-6\nreference L\n1.5\n";
+  std::string text =
+      "trivella precise bits\n11 150 " + std::string(h0) + " 1e-10 1e-6\nreference L\n1.5\n";
   for (int i = 0; i < 11; ++i) {
     text += "condition " + std::to_string(i + 1) + " " + std::to_string(i + 1) + " " +
             std::to_string(0.55 * i) + " " + std::to_string(-1.6 + 0.33 * i) + " RESULT/c" +

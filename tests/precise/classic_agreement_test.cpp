@@ -23,7 +23,8 @@ long point_index(double t, double omega, int direction) {
 // Time of section point k, from the same zeros.
 double point_time(long k, double omega, int direction) {
   const bool rising = (0 < direction) == (0.0 < omega);
-  const double turns = rising ? 2.0 * static_cast<double>(k) + 1.0 : 2.0 * static_cast<double>(k) + 2.0;
+  const double turns =
+      rising ? 2.0 * static_cast<double>(k) + 1.0 : 2.0 * static_cast<double>(k) + 2.0;
   return direction * turns * two_pi / std::fabs(omega);
 }
 
@@ -64,9 +65,7 @@ void expect_agreement(float omega, int direction) {
 
 TEST(ClassicAgreement, RefinedCrossingsAreThePrecisePointsForward) { expect_agreement(1.0f, 1); }
 
-TEST(ClassicAgreement, RefinedCrossingsAreThePrecisePointsBackward) {
-  expect_agreement(1.0f, -1);
-}
+TEST(ClassicAgreement, RefinedCrossingsAreThePrecisePointsBackward) { expect_agreement(1.0f, -1); }
 
 // catches: section times that assume omega > 0 (the run never lands on its first point)
 TEST(ClassicAgreement, NegativeOmegaForward) { expect_agreement(-1.0f, 1); }
