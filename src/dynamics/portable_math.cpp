@@ -53,12 +53,18 @@ double portable_log(double x) {
   const double f = m - 1.0;
   const double s = f / (2.0 + f);
   const double z = s * s;
-  double r = 2.0 / 25.0;
-  for (const double a : {2.0 / 23.0, 2.0 / 21.0, 2.0 / 19.0, 2.0 / 17.0, 2.0 / 15.0, 2.0 / 13.0,
-                         2.0 / 11.0, 2.0 / 9.0, 2.0 / 7.0, 2.0 / 5.0, 2.0 / 3.0}) {
-    r = r * z + a;
+  // R / z = sum_{m=0..10} 2 z^m / (2m+3) in two independent chains in w = z^2 (even and odd
+  // m), half the latency of one Horner chain.
+  const double w = z * z;
+  double even = 2.0 / 23.0;
+  for (const double a : {2.0 / 19.0, 2.0 / 15.0, 2.0 / 11.0, 2.0 / 7.0, 2.0 / 3.0}) {
+    even = even * w + a;
   }
-  r = r * z;
+  double odd = 2.0 / 21.0;
+  for (const double a : {2.0 / 17.0, 2.0 / 13.0, 2.0 / 9.0, 2.0 / 5.0}) {
+    odd = odd * w + a;
+  }
+  const double r = z * (even + z * odd);
   const double hfsq = 0.5 * (f * f);
   const double dk = k;
   // k ln2_hi is exact and 0 for k = 0, where the result reduces to f - (hfsq - s (hfsq + R)).
@@ -84,16 +90,23 @@ double portable_exp(double x) {
   const double lo = k * ln2_lo;
   const double r = hi - lo;
   const double c = (hi - r) - lo;
-  double q = 1.0 / 1307674368000.0;  // 1/15!
-  for (const double a : {1.0 / 87178291200.0, 1.0 / 6227020800.0, 1.0 / 479001600.0,
-                         1.0 / 39916800.0, 1.0 / 3628800.0, 1.0 / 362880.0, 1.0 / 40320.0,
-                         1.0 / 5040.0, 1.0 / 720.0, 1.0 / 120.0, 1.0 / 24.0, 1.0 / 6.0, 0.5}) {
-    q = q * r + a;
+  // q = sum_{m=0..13} r^m / (m+2)! in two independent chains in w = r^2 (even and odd m).
+  const double w = r * r;
+  double even = 1.0 / 87178291200.0;  // 1/14!
+  for (const double a : {1.0 / 479001600.0, 1.0 / 3628800.0, 1.0 / 40320.0, 1.0 / 720.0,
+                         1.0 / 24.0, 0.5}) {
+    even = even * w + a;
   }
+  double odd = 1.0 / 1307674368000.0;  // 1/15!
+  for (const double a : {1.0 / 6227020800.0, 1.0 / 39916800.0, 1.0 / 362880.0, 1.0 / 5040.0,
+                         1.0 / 120.0, 1.0 / 6.0}) {
+    odd = odd * w + a;
+  }
+  const double q = even + r * odd;
   double one_r = 0.0;
   double one_r_lo = 0.0;
   two_sum(1.0, r, one_r, one_r_lo);
-  const double rest = one_r_lo + ((r * r) * q + c * (1.0 + r));
+  const double rest = one_r_lo + (w * q + c * (1.0 + r));
   return std::ldexp(one_r + rest, static_cast<int>(k));
 }
 
