@@ -93,8 +93,8 @@ double portable_exp(double x) {
   // q = sum_{m=0..13} r^m / (m+2)! in two independent chains in w = r^2 (even and odd m).
   const double w = r * r;
   double even = 1.0 / 87178291200.0;  // 1/14!
-  for (const double a : {1.0 / 479001600.0, 1.0 / 3628800.0, 1.0 / 40320.0, 1.0 / 720.0,
-                         1.0 / 24.0, 0.5}) {
+  for (const double a :
+       {1.0 / 479001600.0, 1.0 / 3628800.0, 1.0 / 40320.0, 1.0 / 720.0, 1.0 / 24.0, 0.5}) {
     even = even * w + a;
   }
   double odd = 1.0 / 1307674368000.0;  // 1/15!
