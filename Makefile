@@ -8,7 +8,7 @@ RUN_PACKAGES = cmake make g++ python3-matplotlib
 TEST_PACKAGES = $(RUN_PACKAGES) libgtest-dev libbenchmark-dev python3-pytest python3-numpy \
   pybind11-dev python3-pybind11 python3-dev python3-distributed python3-dask \
   python3-tqdm python3-selenium chromium chromium-driver nodejs python3-xarray python3-netcdf4 \
-  python3-setuptools python3-venv python3-pip
+  python3-setuptools python3-venv python3-pip qemu-user
 BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 # The Python module, which make install adds and make run leaves out.
 MODULE_PACKAGES = pybind11-dev python3-pybind11 python3-dev python3-numpy python3-tqdm

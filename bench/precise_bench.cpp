@@ -1,6 +1,7 @@
 // The precise method against GSL's rk8pd on the same regular orbits: for each, the cheapest
 // tolerance whose largest error against the quad-precision reference is at most 1e-10, then
-// the time per point, one condition at a time and 16 conditions in SIMD lanes.
+// the CPU time per point through the engine (run_engine, as the program runs) for 1, 8 and 16
+// conditions at 2,000 and 100,000 points beside rk8pd's, and the lane kernels by instruction set.
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_odeiv2.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "dynamics/model.hpp"
+#include "engine/engine.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
 #include "precise/reference_orbit.hpp"
@@ -50,7 +52,7 @@ double distance(const std::array<double, 2>& p, const std::array<double, 2>& r) 
 
 // Points of every orbit by the precise method, one condition at a time or all in lanes.
 std::vector<point_list> run_precise(const model_params& m, double tol, bool lanes,
-                                    const std::vector<orbit>& o, lane_isa isa = best_lane_isa()) {
+                                    const std::vector<orbit>& o, lane_isa isa) {
   precise_config c;
   c.tol = tol;
   std::vector<point_list> out(o.size());
@@ -88,7 +90,7 @@ int gsl_rates(double t, const double y[], double dydt[], void* params) {
 // Points of every orbit by gsl_odeiv2_driver_apply to each t_k, with epsabs = tol and
 // epsrel = rel * tol.
 std::vector<point_list> run_gsl(const model_params& m, double tol, const std::vector<orbit>& o,
-                                double rel) {
+                                double rel, int points = n_points) {
   rate_constants c = derive_rate_constants(m);
   gsl_odeiv2_system sys{gsl_rates, nullptr, 2, &c};
   gsl_odeiv2_driver* d =
@@ -98,7 +100,7 @@ std::vector<point_list> run_gsl(const model_params& m, double tol, const std::ve
     gsl_odeiv2_driver_reset(d);
     double t = 0.0;
     double y[2] = {o[j].y0[0], o[j].y0[1]};
-    for (int k = 0; k < n_points; ++k) {
+    for (int k = 0; k < points; ++k) {
       if (gsl_odeiv2_driver_apply(d, &t, (4 * k + 2) * pi / c.omega, y) != GSL_SUCCESS) {
         out[j].push_back({NAN, NAN});
         continue;
@@ -140,23 +142,54 @@ choice cheapest(const std::function<std::vector<point_list>(double)>& run,
   return {};
 }
 
-double thread_seconds() {
+double cpu_seconds(clockid_t clock) {
   timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  clock_gettime(clock, &t);
   return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-// Best and worst CPU time per point over a few repetitions of a whole run: the machine may be
-// shared, and CPU time of this one thread is what the method costs.
-std::array<double, 2> time_per_point(const std::function<void()>& run, std::size_t n_orbits) {
+// Best and worst CPU time per point over `repeats` whole runs: the machine may be shared, and
+// CPU time is what the method costs. The process clock counts the engine's worker threads.
+std::array<double, 2> time_per_point(const std::function<void()>& run, std::size_t points,
+                                     int times = repeats,
+                                     clockid_t clock = CLOCK_THREAD_CPUTIME_ID) {
   std::array<double, 2> range{HUGE_VAL, 0.0};
-  for (int i = 0; i < repeats; ++i) {
-    const double start = thread_seconds();
+  for (int i = 0; i < times; ++i) {
+    const double start = cpu_seconds(clock);
     run();
-    const double per_point = (thread_seconds() - start) / static_cast<double>(n_orbits * n_points);
+    const double per_point = (cpu_seconds(clock) - start) / static_cast<double>(points);
     range = {std::fmin(range[0], per_point), std::fmax(range[1], per_point)};
   }
   return range;
+}
+
+std::vector<orbit> first(const std::vector<orbit>& o, std::size_t n) {
+  return {o.begin(), o.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+// The precise method through run_engine, as the program runs it, the points only counted.
+void run_engine_precise(const model_params& m, double tol, const std::vector<orbit>& o,
+                        int points) {
+  run_request r;
+  r.m = m;
+  r.config.n_conditions = static_cast<int>(o.size());
+  r.config.n_points = points;
+  r.config.tol = tol;
+  r.h0 = 0.1;
+  r.method = run_method::precise;
+  for (const orbit& each : o) {
+    r.y0.push_back(each.y0);
+  }
+  long long count = 0;
+  run_events e;
+  e.points = [&](int, std::span<const section_point> p) {
+    count += static_cast<long long>(p.size());
+    return true;
+  };
+  const run_outcome out = run_engine(r, e);
+  if (out.end != run_end::complete || count != static_cast<long long>(o.size()) * points) {
+    std::printf("engine run incomplete: %s\n", out.message.c_str());
+  }
 }
 
 }  // namespace
@@ -168,65 +201,71 @@ int main() {
   set_model_constants(m);
   std::printf("reference orbits (quad precision), %d points each ...\n", n_points);
   const std::vector<orbit> all = orbits(m);
-  const std::vector<orbit> one(all.begin(), all.begin() + 1);
   const std::vector<double> gsl_tols{1e-10, 3e-11, 1e-11, 3e-12, 1e-12, 3e-13, 1e-13, 3e-14};
 
   std::printf("precise: tolerance search (16 orbits)\n");
-  const choice p = cheapest([&](double tol) { return run_precise(m, tol, false, all); }, all,
-                            {1e-8, 3e-9, 1e-9, 3e-10, 1e-10, 3e-11, 1e-11, 3e-12, 1e-12});
+  const choice p =
+      cheapest([&](double tol) { return run_precise(m, tol, false, all, lane_isa::baseline); }, all,
+               {1e-8, 3e-9, 1e-9, 3e-10, 1e-10, 3e-11, 1e-11, 3e-12, 1e-12});
   // GSL's error control with and without the relative part; the faster one is compared.
   choice g;
   double gsl_rel = 0.0;
-  std::array<double, 2> gsl_all{HUGE_VAL, HUGE_VAL};
+  double gsl_best = HUGE_VAL;
   for (double rel : {1.0, 0.0}) {
     std::printf("GSL rk8pd, epsrel = %g * epsabs: tolerance search (16 orbits)\n", rel);
     const choice c = cheapest([&](double tol) { return run_gsl(m, tol, all, rel); }, all, gsl_tols);
     if (c.tol == 0.0) {
       continue;
     }
-    const auto t = time_per_point([&] { run_gsl(m, c.tol, all, rel); }, all.size());
-    if (t[0] < gsl_all[0]) {
+    const auto t = time_per_point([&] { run_gsl(m, c.tol, all, rel); }, all.size() * n_points);
+    if (t[0] < gsl_best) {
       g = c;
       gsl_rel = rel;
-      gsl_all = t;
+      gsl_best = t[0];
     }
   }
   if (g.tol == 0.0 || p.tol == 0.0) {
     std::printf("a method missed the target at every tolerance\n");
     return 1;
   }
-
-  const auto gsl_one = time_per_point([&] { run_gsl(m, g.tol, one, gsl_rel); }, 1);
-  const auto p_one = time_per_point([&] { run_precise(m, p.tol, false, one); }, 1);
-  const auto p_all = time_per_point([&] { run_precise(m, p.tol, false, all); }, all.size());
-  const auto p_lanes = time_per_point([&] { run_precise(m, p.tol, true, all); }, all.size());
-  const auto us = [](const std::array<double, 2>& r) {
-    return std::array<double, 2>{r[0] * 1e6, r[1] * 1e6};
-  };
   std::printf(
-      "\nCPU time per point on one thread, best-worst of %d runs; largest error over the 16 "
-      "orbits:\n",
+      "\nAt equal accuracy (largest error over the 16 orbits): precise tol %.1e, error %.2e; "
+      "GSL rk8pd epsabs %.1e epsrel %.1e, error %.2e.\n",
+      p.tol, p.error, g.tol, gsl_rel * g.tol, g.error);
+  std::printf(
+      "CPU time per point in us, best-worst of %d runs at 2,000 points, one run at 100,000;\n"
+      "precise through run_engine on every core (all its threads counted), GSL on one thread:\n"
+      "  conditions  points   precise (engine)     GSL rk8pd        GSL / precise\n",
       repeats);
-  std::printf(
-      "  GSL rk8pd  epsabs %7.1e epsrel %7.1e  error %8.2e  1 condition %6.2f-%6.2f us  16: "
-      "%6.2f-%6.2f us\n",
-      g.tol, gsl_rel * g.tol, g.error, us(gsl_one)[0], us(gsl_one)[1], us(gsl_all)[0],
-      us(gsl_all)[1]);
-  std::printf(
-      "  precise    tol %7.1e                 error %8.2e  1 condition %6.2f-%6.2f us  16: "
-      "%6.2f-%6.2f us scalar, %6.2f-%6.2f us lanes\n",
-      p.tol, p.error, us(p_one)[0], us(p_one)[1], us(p_all)[0], us(p_all)[1], us(p_lanes)[0],
-      us(p_lanes)[1]);
-  std::printf("  speed-up (best times): 1 condition %.1fx, 16 conditions in lanes %.1fx\n",
-              gsl_one[0] / p_one[0], gsl_all[0] / p_lanes[0]);
-  std::printf("  precise lanes by instruction set (16 conditions):");
+  for (const int points : {2000, 100000}) {
+    const int times = points < 10000 ? repeats : 1;
+    for (const std::size_t n : {std::size_t{1}, std::size_t{8}, std::size_t{16}}) {
+      const std::vector<orbit> o = first(all, n);
+      const auto e =
+          time_per_point([&] { run_engine_precise(m, p.tol, o, points); },
+                         n * static_cast<std::size_t>(points), times, CLOCK_PROCESS_CPUTIME_ID);
+      // rk8pd runs one condition after another, its cost per point the same whatever their
+      // number: at 100,000 points it is measured on one condition only, to keep the run short.
+      const std::vector<orbit> gsl_o = points < 10000 ? o : first(all, 1);
+      const auto gt = time_per_point([&] { run_gsl(m, g.tol, gsl_o, gsl_rel, points); },
+                                     gsl_o.size() * static_cast<std::size_t>(points), times);
+      std::printf("  %10zu %7d   %7.2f-%7.2f   %7.2f-%7.2f%s   %6.1fx\n", n, points, e[0] * 1e6,
+                  e[1] * 1e6, gt[0] * 1e6, gt[1] * 1e6, gsl_o.size() < n ? "*" : " ", gt[0] / e[0]);
+    }
+  }
+  std::printf("  (* rk8pd on the first condition)\n");
+  std::printf("Lane kernels, 16 conditions of %d points on one thread, per point:", n_points);
   const char* names[] = {"baseline", "avx2", "avx512"};
+  const auto t1 = time_per_point([&] { run_precise(m, p.tol, false, all, lane_isa::baseline); },
+                                 all.size() * n_points);
+  std::printf(" scalar %.2f us", t1[0] * 1e6);
   for (lane_isa isa : {lane_isa::baseline, lane_isa::avx2, lane_isa::avx512}) {
     if (static_cast<int>(best_lane_isa()) < static_cast<int>(isa)) {
       break;
     }
-    const auto t = time_per_point([&] { run_precise(m, p.tol, true, all, isa); }, all.size());
-    std::printf("  %s %.2f-%.2f us", names[static_cast<int>(isa)], t[0] * 1e6, t[1] * 1e6);
+    const auto t =
+        time_per_point([&] { run_precise(m, p.tol, true, all, isa); }, all.size() * n_points);
+    std::printf(", %s %.2f us", names[static_cast<int>(isa)], t[0] * 1e6);
   }
   std::printf("\n");
   return 0;

@@ -28,7 +28,7 @@ struct chaos_accumulator {
 // to unit length, so the next period starts from norm 1 and nothing overflows.
 void chaos_record_point(chaos_accumulator& a, std::array<double, 2>& tangent);
 
-// The mean MEGNO <Y>_n, lambda = sum ln r_k / (n * period), and the verdict: chaotic above
+// The mean MEGNO <Y>_n, lambda = sum ln r_k / (n * |period|), and the verdict: chaotic above
 // chaos_threshold after at least min_verdict_periods periods (fewer: not chaotic, undecided).
 // With fewer than two points recorded there is no period: `computed` stays false.
 chaos_summary chaos_finish(const chaos_accumulator& a, double period);

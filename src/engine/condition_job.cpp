@@ -112,7 +112,7 @@ void run_precise(const run_request& r, job_channel& ch) {
         return;
       }
       if (stopped) {
-        finish(ch, lane.slot, describe_precise_stop(stops[i], lane.state));
+        finish(ch, lane.slot, describe_precise_stop(stops[i], lane.state, r.m));
       } else if (last) {
         finish(ch, lane.slot, "", c.tangent ? chaos_finish(lane.chaos, period) : chaos_summary{});
       } else {

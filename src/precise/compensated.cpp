@@ -34,26 +34,3 @@ void reduce_angle(double& hi, double& lo) {
     hi = r;
   }
 }
-
-namespace {
-
-// Splits a into hi + lo with at most 26 significant bits each (Veltkamp).
-void split(double a, double& hi, double& lo) {
-  constexpr double factor = 134217729.0;  // 2^27 + 1
-  const double t = factor * a;
-  hi = t - (t - a);
-  lo = a - hi;
-}
-
-}  // namespace
-
-void two_prod(double a, double b, double& p, double& e) {
-  p = a * b;
-  double a_hi = 0.0;
-  double a_lo = 0.0;
-  double b_hi = 0.0;
-  double b_lo = 0.0;
-  split(a, a_hi, a_lo);
-  split(b, b_hi, b_lo);
-  e = ((a_hi * b_hi - p) + a_hi * b_lo + a_lo * b_hi) + a_lo * b_lo;
-}

@@ -18,30 +18,14 @@ double end_rate(const double (&x)[max_order + 1][W], int p, int j, double h) {
   return acc;
 }
 
-template <int W>
-void compute_coefficients(const series_constants& c, lane_isa isa, series_block<W>& b) {
-  if constexpr (W == 1) {
-    taylor_coefficients(c, b);
-  } else {
-    taylor_coefficients(c, b, isa);
-  }
-}
-
-template <int W>
-void compute_increments(const series_constants& c, lane_isa isa, series_block<W>& b) {
-  if constexpr (W == 1) {
-    taylor_increments(c, b);
-  } else {
-    taylor_increments(c, b, isa);
-  }
-}
-
 }  // namespace
 
 template <int W>
-void advance_to_section(const series_constants& c, int direction, lane_isa isa,
-                        precise_state* const* lanes, precise_stop* stops) {
+void advance_to_section(const series_constants& c, const precise_config& pc,
+                        const block_kernels<W>& kernels, precise_state* const* lanes,
+                        precise_stop* stops) {
   const int p = c.order;
+  const int direction = pc.direction;
   series_block<W> b;
   segment_length span[W];
   step_plan plan[W];
@@ -63,7 +47,8 @@ void advance_to_section(const series_constants& c, int direction, lane_isa isa,
     --running;
   };
   while (0 < running) {
-    if (c.cancel != nullptr && c.cancel->load(std::memory_order_relaxed)) {
+    // One relaxed load per step: the flag only asks to stop, it guards no data.
+    if (pc.cancel != nullptr && pc.cancel->load(std::memory_order_relaxed)) {
       for (int j = 0; j < W; ++j) {
         if (active[j]) {
           retire(j, precise_stop::cancelled);
@@ -83,7 +68,7 @@ void advance_to_section(const series_constants& c, int direction, lane_isa isa,
       b.phi0_lo[j] = s.phi_lo;
       b.omega_tau[j] = c.omega * s.tau;
     }
-    compute_coefficients(c, isa, b);
+    kernels.coefficients(c, b);
     for (int j = 0; j < W; ++j) {
       b.h[j] = 0.0;
       if (!active[j]) {
@@ -97,7 +82,7 @@ void advance_to_section(const series_constants& c, int direction, lane_isa isa,
       }
       b.h[j] = plan[j].h;
     }
-    compute_increments(c, isa, b);
+    kernels.increments(c, b);
     for (int j = 0; j < W; ++j) {
       if (!active[j]) {
         continue;
@@ -123,7 +108,11 @@ void advance_to_section(const series_constants& c, int direction, lane_isa isa,
   }
 }
 
-template void advance_to_section<1>(const series_constants&, int, lane_isa, precise_state* const*,
-                                    precise_stop*);
-template void advance_to_section<block_lanes>(const series_constants&, int, lane_isa,
-                                              precise_state* const*, precise_stop*);
+template void advance_to_section<1>(const series_constants&, const precise_config&,
+                                    const block_kernels<1>&, precise_state* const*, precise_stop*);
+template void advance_to_section<2>(const series_constants&, const precise_config&,
+                                    const block_kernels<2>&, precise_state* const*, precise_stop*);
+template void advance_to_section<4>(const series_constants&, const precise_config&,
+                                    const block_kernels<4>&, precise_state* const*, precise_stop*);
+template void advance_to_section<8>(const series_constants&, const precise_config&,
+                                    const block_kernels<8>&, precise_state* const*, precise_stop*);

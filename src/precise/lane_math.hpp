@@ -5,7 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
-// A GCC vector of 8 doubles, or a plain double for one lane. Its arithmetic is lane by lane
+// A GCC vector of 8, 4 or 2 doubles, or a plain double for one lane. Its arithmetic is lane by lane
 // and rounds exactly as the scalar operations do. (A vector size that depends on a template
 // parameter would be dropped by GCC, hence one specialisation per width.)
 template <int W>
@@ -13,6 +13,10 @@ struct lane_vector;
 template <>
 struct lane_vector<1> {
   using type = double;
+};
+template <>
+struct lane_vector<2> {
+  using type = double __attribute__((vector_size(2 * sizeof(double))));
 };
 template <>
 struct lane_vector<4> {

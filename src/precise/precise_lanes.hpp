@@ -4,8 +4,8 @@
 #include <span>
 
 #include "dynamics/model.hpp"
+#include "precise/lane_kernels.hpp"
 #include "precise/precise_state.hpp"
-#include "precise/taylor_series.hpp"
 
 // Advances every lane to its own next section point, as precise_advance would, bit for bit,
 // and writes each lane's stop to stops (same size as lanes).

@@ -9,9 +9,11 @@ struct precise_config {
   // Error budget of 100 section points: every step keeps its estimated truncation error (the
   // larger of the last two Taylor terms of phi and of l) at most tol |h| / (100 * 4 pi/|omega|).
   double tol = 0.0;
-  int direction = 1;     // +1: points at t_k = (4k+2)pi/omega; -1: at t_k = -4(k+1)pi/omega
-  bool tangent = false;  // also integrate the tangent vector (dphi, dl)
-  const std::atomic<bool>* cancel = nullptr;  // set: every lane stops at its next step
+  // +1 forward in time, -1 backward; the points are where sin(omega t / 2) passes from
+  // positive to negative in that direction (see segment_to_point).
+  int direction = 1;
+  bool tangent = false;                       // also integrate the tangent vector (dphi, dl)
+  const std::atomic<bool>* cancel = nullptr;  // set, every lane stops at its next step
 };
 
 // One condition between two calls of precise_advance: the state at the last section point
@@ -35,7 +37,7 @@ enum class precise_stop {
   state_not_finite,  // a step would make phi, l or the tangent infinite or NaN
   step_collapsed,    // the tolerance allows a step shorter than min_precise_step
   step_budget,       // max_precise_steps steps without reaching the section point
-  cancelled,         // stopped on request
+  cancelled,         // precise_config::cancel was set
 };
 
 // Steps shorter than this cannot reach a section point in reasonable time.

@@ -1,5 +1,5 @@
-// Taylor coefficients of the orbit and of its tangent vector by automatic differentiation,
-// for W conditions at once (one lane each).
+// The constants of the Taylor series of the orbit and of its tangent vector, the order for a
+// tolerance, and the block of coefficients of W conditions at once (one lane each).
 #pragma once
 
 #include <atomic>
@@ -23,7 +23,6 @@ struct series_constants {
   int order = 0;          // Taylor order p
   double tol_rate = 0.0;  // bound on the estimated truncation error per unit time
   bool tangent = false;
-  const std::atomic<bool>* cancel = nullptr;  // precise_config::cancel
   double inv[max_order + 1] = {};             // inv[k] = 1 / k for k >= 1
 };
 
@@ -55,21 +54,3 @@ struct alignas(64) series_block {
   double d_u[W] = {};
   double d_w[W] = {};
 };
-
-// Number of conditions one SIMD block advances together.
-constexpr int block_lanes = 8;
-
-// Instruction sets the block kernel is compiled for; each gives the same bits.
-enum class lane_isa { baseline, avx2, avx512 };
-
-// The widest instruction set this processor and its operating system support.
-lane_isa best_lane_isa();
-
-// Fills orders 1..p of every lane from the order-0 inputs phi0, phi0_lo, omega_tau, l[0] and,
-// with the tangent, u[0] and w[0].
-void taylor_coefficients(const series_constants& c, series_block<1>& b);
-void taylor_coefficients(const series_constants& c, series_block<block_lanes>& b, lane_isa isa);
-
-// Fills d_phi, d_l (and with the tangent d_u, d_w) from the coefficients and h, by Horner's rule.
-void taylor_increments(const series_constants& c, series_block<1>& b);
-void taylor_increments(const series_constants& c, series_block<block_lanes>& b, lane_isa isa);

@@ -3,18 +3,26 @@
 
 #include <cmath>
 
+#include "dynamics/portable_math.hpp"
 #include "precise/compensated.hpp"
 
 segment_length segment_to_point(const series_constants& c, int direction, std::int64_t k) {
-  const double turns = (direction > 0 && k == 0) ? 1.0 : 2.0;
+  // theta = omega t / 2 moves with the sign of direction * omega along the integration. Rising,
+  // sin theta passes from positive to negative at theta = pi (mod 2 pi): first one turn of
+  // omega t from the start, then two. Falling, it does so at theta = 0 (mod 2 pi), but not at
+  // the start, where it leaves 0 rather than a positive value: two turns each time. Either way
+  // omega t_k is a multiple of 2 pi.
+  const double speed = std::fabs(c.omega);
+  const bool rising = (0 < direction) == (0.0 < c.omega);
+  const double turns = (rising && k == 0) ? 1.0 : 2.0;
   const double span_hi = turns * two_pi_hi;
   segment_length s;
-  s.hi = span_hi / c.omega;
-  // span - s.hi * omega exactly, then the rest of the true 2*pi, divided by omega.
+  s.hi = span_hi / speed;
+  // span - s.hi * speed exactly, then the rest of the true 2*pi, divided by speed.
   double p = 0.0;
   double e = 0.0;
-  two_prod(s.hi, c.omega, p, e);
-  s.lo = (((span_hi - p) - e) + turns * two_pi_lo) / c.omega;
+  two_prod(s.hi, speed, p, e);
+  s.lo = (((span_hi - p) - e) + turns * two_pi_lo) / speed;
   if (direction < 0) {
     s.hi = -s.hi;
     s.lo = -s.lo;
@@ -26,10 +34,14 @@ double tolerance_step(const series_constants& c, double phi_pm1, double phi_p, d
                       double l_p) {
   const double e_pm1 = std::fmax(std::fabs(phi_pm1), std::fabs(l_pm1));
   const double e_p = std::fmax(std::fabs(phi_p), std::fabs(l_p));
-  // |x[n]| h^n <= tol_rate h  <=>  h <= (tol_rate / |x[n]|)^(1 / (n - 1)).
-  const double h_pm1 = std::pow(c.tol_rate / e_pm1, 1.0 / (c.order - 2));
-  const double h_p = std::pow(c.tol_rate / e_p, 1.0 / (c.order - 1));
-  return h_p < h_pm1 ? h_p : h_pm1;
+  // The step-size rule of Jorba & Zou (2005): the last two terms of the series estimate the
+  // truncation error, and |x[n]| h^n <= tol_rate h  <=>  h <= (tol_rate / |x[n]|)^(1 / (n - 1)).
+  // The smaller root has the smaller exponent, so one exp serves both. The portable functions
+  // give every processor the same steps, hence the same points; their few ulp do not matter
+  // for a step size.
+  const double q_pm1 = portable_log(c.tol_rate / e_pm1) / static_cast<double>(c.order - 2);
+  const double q_p = portable_log(c.tol_rate / e_p) / static_cast<double>(c.order - 1);
+  return portable_exp(q_p < q_pm1 ? q_p : q_pm1);
 }
 
 step_plan plan_step(int direction, const segment_length& span, double h_tol,

@@ -8,7 +8,10 @@
 #include "precise/taylor_series.hpp"
 
 // Length of the segment that ends at section point k, as a double plus its rounding error:
-// 2*pi/omega for the first point forward, 4*pi/omega otherwise, negative backward.
+// 2*pi/|omega| for the first point when direction and omega have the same sign, 4*pi/|omega|
+// otherwise, negative backward. The points are where sin(omega t / 2) passes from positive to
+// negative in the direction of integration: t_k = (4k+2)pi/omega or t_k = 4(k+1)pi/|omega|
+// times the direction.
 struct segment_length {
   double hi = 0.0;
   double lo = 0.0;

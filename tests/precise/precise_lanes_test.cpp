@@ -1,9 +1,11 @@
-// SIMD lanes give each condition the very bits of the scalar path, for every lane count,
-// instruction set, direction and tangent setting, stopped lanes included.
+// SIMD lanes give each condition the very bits of the scalar path, for every block width
+// (8, 4, 2, 1), instruction set, direction and tangent setting, stopped lanes included; a
+// cancel flag stops every lane before its next step.
 #include "precise/precise_lanes.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <limits>
@@ -40,14 +42,15 @@ void expect_same_bits(const precise_state& a, const precise_state& b, std::size_
 }
 
 // Regular and chaotic orbits, the invariant line l = L, phi just below 2 pi, and a NaN lane
-// that must stop without disturbing its neighbours.
+// (index 2, inside the block of eight of 15 lanes) that must stop without disturbing its
+// neighbours.
 std::vector<std::array<double, 2>> starts(double L) {
   std::vector<std::array<double, 2>> y0;
-  for (int i = 0; i < 11; ++i) {
-    y0.push_back({0.57 * i, L * (-1.5 + 0.3 * i)});
+  for (int i = 0; i < 13; ++i) {
+    y0.push_back({0.57 * i, L * (-1.5 + 0.25 * i)});
   }
+  y0.insert(y0.begin() + 2, {0.1, std::numeric_limits<double>::quiet_NaN()});
   y0.push_back({6.283185307179586, L});
-  y0.push_back({0.1, std::numeric_limits<double>::quiet_NaN()});
   return y0;
 }
 
@@ -60,12 +63,13 @@ TEST(PreciseLanes, BitIdenticalToScalarForEveryLaneCountAndIsa) {
         c.tol = 1e-11;
         c.direction = direction;
         c.tangent = tangent;
-        for (std::size_t n : {std::size_t{1}, std::size_t{8}, std::size_t{13}}) {
+        // 15 lanes run as blocks of 8, 4, 2 and 1; 6 as 4 and 2; 1 alone.
+        for (std::size_t n : {std::size_t{1}, std::size_t{6}, std::size_t{15}}) {
           const auto y0 = starts(2.0);
           std::vector<precise_state> lanes;
           std::vector<precise_state> scalar;
-          for (std::size_t i = y0.size() - n; i < y0.size(); ++i) {
-            lanes.push_back(precise_start(m, c, y0[i]));
+          for (std::size_t i = 0; i < n; ++i) {
+            lanes.push_back(precise_start(m, c, y0[y0.size() - n + i]));
           }
           scalar = lanes;
           std::vector<precise_stop> stops(n);
@@ -82,10 +86,44 @@ TEST(PreciseLanes, BitIdenticalToScalarForEveryLaneCountAndIsa) {
               expect_same_bits(lanes[j], scalar[j], j);
             }
           }
-          EXPECT_EQ(stops.back(), precise_stop::state_not_finite);
+          if (n == y0.size()) {
+            EXPECT_EQ(stops[2], precise_stop::state_not_finite);
+          }
         }
       }
     }
+  }
+}
+
+// catches: a cancel flag read only between points, or only by some block widths
+TEST(PreciseLanes, CancelStopsEveryLaneBeforeItsNextStep) {
+  const model_params m = model_with_L(2.0f);
+  const std::atomic<bool> cancel{true};
+  precise_config c;
+  c.tol = 1e-11;
+  c.cancel = &cancel;
+  const auto y0 = starts(2.0);
+  std::vector<precise_state> lanes;
+  for (std::size_t i = 0; i < y0.size(); ++i) {
+    if (i != 2) {  // the NaN lane stops as not finite before any step
+      lanes.push_back(precise_start(m, c, y0[i]));
+    }
+  }
+  std::vector<precise_stop> stops(lanes.size(), precise_stop::done);
+  precise_advance_lanes(m, c, lanes, stops);
+  for (std::size_t j = 0; j < lanes.size(); ++j) {
+    EXPECT_EQ(stops[j], precise_stop::cancelled) << j;
+    EXPECT_EQ(lanes[j].steps, 0) << j;
+    EXPECT_EQ(lanes[j].k, 0) << j;
+  }
+  precise_state one = precise_start(m, c, y0[3]);
+  EXPECT_EQ(precise_advance(m, c, one), precise_stop::cancelled);
+  // The same lanes, not cancelled, go on normally.
+  c.cancel = nullptr;
+  precise_advance_lanes(m, c, lanes, stops);
+  for (std::size_t j = 0; j < lanes.size(); ++j) {
+    EXPECT_EQ(stops[j], precise_stop::done) << j;
+    EXPECT_EQ(lanes[j].k, 1) << j;
   }
 }
 
