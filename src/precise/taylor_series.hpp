@@ -2,7 +2,6 @@
 // tolerance, and the block of coefficients of W conditions at once (one lane each).
 #pragma once
 
-#include <atomic>
 
 #include "dynamics/model.hpp"
 #include "precise/precise_state.hpp"

@@ -29,7 +29,7 @@ periodic_orbit newton(const model_params& m, const precise_config& c, std::array
     r.x = x;
     r.iterations = it;
     if (orbit.stop != precise_stop::done) {
-      r.reason = "the integration stopped: " + describe_precise_stop(orbit.stop, orbit.last);
+      r.reason = "the integration stopped: " + describe_precise_stop(orbit.stop, orbit.last, m);
       return r;
     }
     const std::array<double, 2> g = displacement(orbit.points.back(), x);
