@@ -36,6 +36,8 @@ std::string describe(const section_outcome& outcome, double eps) {
       return format_message(
           "the crossing after t = %.10g was not refined to eps = %.3g in %llu retries", t, eps,
           static_cast<unsigned long long>(max_refinement_retries));
+    case section_stop::cancelled:
+      return "stopped on request";
   }
   return "unknown stop";
 }

@@ -26,6 +26,7 @@ enum class section_stop {
   no_section_point,        // max_steps_per_point steps without a point
   refinement_unreachable,  // no double near the crossing gives |section value| <= eps
   refinement_exhausted,    // max_refinement_retries retries without reaching eps
+  cancelled,               // stopped on request
 };
 
 struct section_outcome {

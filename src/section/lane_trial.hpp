@@ -1,0 +1,22 @@
+// Trial steps of up to four conditions at once: the stage arithmetic runs across the lanes in
+// vector registers, while sin and cos stay the C library's, called lane by lane.
+#pragma once
+
+#include <array>
+
+#include "dynamics/integration_state.hpp"
+#include "dynamics/rk4_step.hpp"
+
+constexpr int trial_lanes = 4;
+
+// One lane of a batch of trials. A lane without a state takes no trial.
+struct trial_lane {
+  trial_kernel* k = nullptr;
+  integration_state* s = nullptr;
+  bool begin = false;  // t or y changed since the lane's last trial: begin_step first
+  double err = 0.0;    // written: the trial's error estimate
+};
+
+// For every lane with a state: begin_step(*k, *s) if `begin`, then err = trial_step(*k, *s).
+// Every value has the bits those calls give: each operation is the same, rounded the same.
+void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes);
