@@ -39,7 +39,9 @@ struct engine_state {
 // Conditions a job started at `first` takes.
 int job_size(const engine_state& st, int first) {
   const int n = static_cast<int>(st.r.y0.size());
-  return st.r.method == run_method::precise ? std::min(precise_group_size(st.r), n - first) : 1;
+  const int group =
+      st.r.method == run_method::precise ? precise_group_size(st.r) : classic_group_size(st.r);
+  return std::min(group, n - first);
 }
 
 // Starts conditions ahead of their turn (the classic method from h0) until the window is full.
@@ -57,12 +59,13 @@ void fill_window(engine_state& st) {
   }
 }
 
-// Waits until the job's first accepted step is known; false when the run is stopped meanwhile.
-bool wait_first_step(engine_state& st, job_channel& ch) {
+// Waits until the first accepted step of the job's slot is known; false when the run is
+// stopped meanwhile.
+bool wait_first_step(engine_state& st, job_channel& ch, const condition_slot& slot) {
   for (;;) {
     {
       std::unique_lock lock(ch.mutex);
-      if (ch.changed.wait_for(lock, poll_interval, [&] { return ch.first_known; })) {
+      if (ch.changed.wait_for(lock, poll_interval, [&] { return slot.first_known; })) {
         return true;
       }
     }
@@ -72,23 +75,31 @@ bool wait_first_step(engine_state& st, job_channel& ch) {
   }
 }
 
-// Makes the job of the condition in turn one whose result holds for the real step size `h`:
-// a classic job computed ahead is kept when its first accepted step is the one `h` gives.
+// Makes the job of the classic condition in turn one whose result holds for the real step size
+// `h`: a condition computed ahead is kept when its first accepted step is the one `h` gives.
+// Otherwise it is computed anew in its turn, by a job of its own put in front; a job of several
+// conditions goes on for the others.
 bool confirm_or_restart(engine_state& st, int index, double h) {
   condition_job& job = st.ahead.front();
-  if (job.confirmed) {
+  if (job.confirmed && index == job.first) {
     return true;
   }
-  if (!wait_first_step(st, *job.channel)) {
+  job_channel& ch = *job.channel;
+  const condition_slot& slot = ch.slots[static_cast<std::size_t>(index - job.first)];
+  if (!wait_first_step(st, ch, slot)) {
     return false;
   }
   double first_h = 0.0;
   const bool accepted = first_accepted_step(st.r.m, st.r.config,
                                             st.r.y0[static_cast<std::size_t>(index)], h, first_h);
-  const job_channel& ch = *job.channel;
-  if (!accepted || !ch.first_accepted || first_h != ch.first_h) {
+  if (accepted && slot.first_accepted && first_h == slot.first_h) {
+    return true;
+  }
+  if (job.count == 1) {
     cancel(job);
     job = start_job(st.r, index, 1, h, true);
+  } else {
+    st.ahead.push_front(start_job(st.r, index, 1, h, true));
   }
   return true;
 }
@@ -175,7 +186,7 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
       return stop_all(st, run_end::failed, i);
     }
     fill_window(st);
-    if (i == st.ahead.front().first && !confirm_or_restart(st, i, h)) {
+    if (r.method == run_method::classic && !confirm_or_restart(st, i, h)) {
       return stop_all(st, run_end::stopped, i);
     }
     const condition_job job = st.ahead.front();
@@ -191,7 +202,7 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
       failure = slot.failure;
       chaos = slot.chaos;
       // h is not reset: each condition starts with the step size the previous one left.
-      h = done.channel->end_h;
+      h = slot.end_h;
     }
     if (!failure.empty()) {
       st.outcome.message = failure;
