@@ -1,4 +1,4 @@
-// Up to four conditions through the section-map loop at once. Each lane keeps its own t, y, h,
+// Up to eight conditions through the section-map loop at once. Each lane keeps its own t, y, h,
 // count and place in the loop; only the trial steps run together, in vector lanes.
 #pragma once
 

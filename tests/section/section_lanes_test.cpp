@@ -1,4 +1,4 @@
-// Four conditions in lanes against run_section_map and the literal oracle, bit for bit: random
+// Conditions in lanes against run_section_map and the literal oracle, bit for bit: random
 // settings, both directions, lanes of different lengths, lanes that stop early on a guard while
 // the others go on, and lanes resumed point by point as the engine drives them.
 #include "section/section_lanes.hpp"
@@ -86,7 +86,7 @@ TEST(SectionLanes, RandomConditionsMatchTheScalarLoop) {
     config.tol = single(std::pow(10.0, -11.0 + 9.0 * unit(gen)));
     config.eps = single(std::pow(10.0, -6.0 + 5.0 * unit(gen)));
     const double direction = unit(gen) < 0.2 ? -1.0 : 1.0;
-    const int n = 1 + static_cast<int>(4 * unit(gen));
+    const int n = 1 + static_cast<int>(trial_lanes * unit(gen));
     std::vector<lane_start> starts;
     std::vector<section_lane> lanes;
     for (int j = 0; j < n; ++j) {
@@ -114,19 +114,18 @@ TEST(SectionLanes, GuardStopsOneLaneAndTheOthersGoOn) {
     run_config config;
     config.tol = 1e-9;
     config.eps = eps;
-    const std::vector<std::vector<lane_start>> sets = {
-        {{0.5, 0.5, 0.1, 4}, {nan, 0.5, 0.1, 4}, {1.0, 0.2, 0.1, 6}, {0.5, 3e38, 0.1, 3}},
-        {{2.0, -0.7, 0.0, 3}, {0.3, 1.1, 0.05, 5}, {0.5, 0.5, -0.1, 2}, {4.0, 0.9, 1e-3, 0}},
+    // Not a number, a step size of zero, a momentum that collapses the step, no point wanted.
+    const std::vector<lane_start> starts = {
+        {0.5, 0.5, 0.1, 4},  {nan, 0.5, 0.1, 4},  {1.0, 0.2, 0.1, 6},  {0.5, 3e38, 0.1, 3},
+        {2.0, -0.7, 0.0, 3}, {0.3, 1.1, 0.05, 5}, {0.5, 0.5, -0.1, 2}, {4.0, 0.9, 1e-3, 0},
     };
-    for (const std::vector<lane_start>& starts : sets) {
-      std::vector<section_lane> lanes;
-      for (const lane_start& start : starts) {
-        lanes.push_back(make_lane(start));
-      }
-      run_section_lanes(m, config, lanes);
-      for (std::size_t j = 0; j < lanes.size(); ++j) {
-        expect_scalar_result(m, config, starts[j], lanes[j], "lane " + std::to_string(j));
-      }
+    std::vector<section_lane> lanes;
+    for (const lane_start& start : starts) {
+      lanes.push_back(make_lane(start));
+    }
+    run_section_lanes(m, config, lanes);
+    for (std::size_t j = 0; j < lanes.size(); ++j) {
+      expect_scalar_result(m, config, starts[j], lanes[j], "lane " + std::to_string(j));
     }
   }
 }
@@ -143,7 +142,7 @@ TEST(SectionLanes, ResumedPointByPointEqualsOneRun) {
   std::vector<lane_start> starts;
   std::vector<section_lane> lanes;
   for (int j = 0; j < trial_lanes; ++j) {
-    starts.push_back({single(6.0 * unit(gen)), single(-1.5 + 3.0 * unit(gen)), 0.1, 5 + 3 * j});
+    starts.push_back({single(6.0 * unit(gen)), single(-1.5 + 3.0 * unit(gen)), 0.1, 3 + 2 * j});
     lane_start first = starts.back();
     first.n_points = 1;
     lanes.push_back(make_lane(first));
