@@ -39,9 +39,13 @@ struct engine_state {
 // Conditions a job started at `first` takes.
 int job_size(const engine_state& st, int first) {
   const int n = static_cast<int>(st.r.y0.size());
-  const int group =
-      st.r.method == run_method::precise ? precise_group_size(st.r) : classic_group_size(st.r);
-  return std::min(group, n - first);
+  if (st.r.method == run_method::precise) {
+    return std::min(precise_group_size(st.r), n - first);
+  }
+  // Classic lanes: the conditions left shared evenly among the jobs in flight, so that 12
+  // conditions on two cores run as 6 + 6 rather than 8 + 4.
+  const int share = (n - first + st.window - 1) / st.window;
+  return std::clamp(share, 1, classic_group_size(st.r));
 }
 
 // Starts conditions ahead of their turn (the classic method from h0) until the window is full.
