@@ -180,8 +180,12 @@ void trial_baseline(std::array<trial_lane, trial_lanes>& lanes) { trial_body(lan
 
 }  // namespace
 
-void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes) {
-  if (__builtin_cpu_supports("avx2")) {
+trial_isa best_trial_isa() {
+  return __builtin_cpu_supports("avx2") ? trial_isa::avx2 : trial_isa::baseline;
+}
+
+void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa) {
+  if (isa == trial_isa::avx2) {
     trial_avx2(lanes);
   } else {
     trial_baseline(lanes);

@@ -19,6 +19,12 @@ struct trial_lane {
   double err = 0.0;    // written: the trial's error estimate
 };
 
+// The instruction sets the lanes are compiled for; the processor's best is picked at run time.
+enum class trial_isa { baseline, avx2 };
+
+trial_isa best_trial_isa();
+
 // For every lane with a state: begin_step(*k, *s) if `begin`, then err = trial_step(*k, *s).
 // Every value has the bits those calls give: each operation is the same, rounded the same.
-void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes);
+// `isa` must be one the processor supports.
+void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa = best_trial_isa());

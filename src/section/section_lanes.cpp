@@ -150,6 +150,7 @@ void advance_section_lanes(const model_params& m, const run_config& config,
       went_idle = true;
     }
   }
+  const trial_isa isa = best_trial_isa();
   std::array<trial_lane, trial_lanes> batch{};
   while (!went_idle) {
     bool any = false;
@@ -173,7 +174,7 @@ void advance_section_lanes(const model_params& m, const run_config& config,
       }
       return;
     }
-    trial_step_lanes(batch);
+    trial_step_lanes(batch, isa);
     for (std::size_t j = 0; j < n; ++j) {
       if (batch[j].s != nullptr && !drive(m, config, margin, lanes[j], batch[j].err)) {
         went_idle = true;
