@@ -193,7 +193,6 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
     if (r.method == run_method::classic && !confirm_or_restart(st, i, h)) {
       return stop_all(st, run_end::stopped, i);
     }
-    const condition_job job = st.ahead.front();
     if (!drain(st, st.ahead.front(), i)) {
       return stop_all(st, run_end::stopped, i);
     }
@@ -212,7 +211,11 @@ run_outcome run_engine(const run_request& r, const run_events& e) {
       st.outcome.message = failure;
       return stop_all(st, run_end::failed, i);
     }
-    if (i + 1 == job.first + job.count) {
+    // Jobs whose conditions are all delivered leave: the one just drained, and behind a job
+    // that computed a condition again, the job of lanes that held it as its last. That lane
+    // may still run, unread, so it is told to stop.
+    while (!st.ahead.empty() && st.ahead.front().first + st.ahead.front().count <= i + 1) {
+      cancel(st.ahead.front());
       st.ahead.pop_front();
     }
     if (!call(e.end, i + 1, chaos)) {
