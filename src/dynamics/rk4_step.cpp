@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstddef>
 
-namespace {
-
 double sin_omega(const rate_constants& c, sine_memo& memo, double time) {
   // Keyed by bits, so that 0.0 and -0.0 stay apart.
   const auto bits = std::bit_cast<std::uint64_t>(time);
@@ -27,8 +25,6 @@ double sin_omega(const rate_constants& c, sine_memo& memo, double time) {
   }
   return value;
 }
-
-}  // namespace
 
 trial_kernel make_trial_kernel(const model_params& m) { return {derive_rate_constants(m), {}, {}}; }
 

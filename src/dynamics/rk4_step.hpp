@@ -17,6 +17,9 @@ struct sine_memo {
   std::size_t next = 0;
 };
 
+// sin(omega * time) as std::sin gives it, taken from the memo when `time` (to the bit) is there.
+double sin_omega(const rate_constants& c, sine_memo& memo, double time);
+
 // What trials need besides the integration state. Every trial from one (t, y) shares the
 // first stage, so its rates are kept here.
 struct trial_kernel {

@@ -14,13 +14,13 @@ constexpr int precise_job_lanes = 8;
 struct condition_job {
   int first = 0;           // index of its first condition in the request
   int count = 0;           // conditions it computes
-  bool confirmed = false;  // classic: started from the real step size, nothing to confirm
+  bool confirmed = false;  // classic: its first condition started from the real step size
   std::shared_ptr<job_channel> channel;
   std::jthread worker;  // joined by stop_job, or on destruction
 };
 
-// Starts a job for conditions [first, first + count) on a new thread; the classic method
-// takes one condition a job, starting with step size h_start. Throws std::system_error when
+// Starts a job for conditions [first, first + count) on a new thread; classic conditions all
+// start with step size h_start, several of them in SIMD lanes. Throws std::system_error when
 // no thread can be had.
 condition_job start_job(const run_request& r, int first, int count, double h_start, bool in_turn);
 

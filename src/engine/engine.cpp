@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "engine/condition_job.hpp"
+#include "section/lane_trial.hpp"
 #include "section/speculative_run.hpp"
 
 namespace {
@@ -29,11 +30,17 @@ struct engine_state {
   run_outcome outcome;
 };
 
-// Conditions a job started at `first` takes: a full block of lanes for the precise method
-// whatever the run's length, since what runs ahead waits on disk, not in memory.
+// Conditions a job started at `first` takes: a full block of lanes whatever the run's length,
+// since what runs ahead waits on disk, not in memory.
 int job_size(const engine_state& st, int first) {
   const int n = static_cast<int>(st.r.y0.size());
-  return st.r.method == run_method::precise ? std::min(precise_job_lanes, n - first) : 1;
+  if (st.r.method == run_method::precise) {
+    return std::min(precise_job_lanes, n - first);
+  }
+  // Classic lanes: the conditions left shared evenly among the jobs in flight, so that 12
+  // conditions on two cores run as 6 + 6 rather than 8 + 4.
+  const int share = (n - first + st.window - 1) / st.window;
+  return std::clamp(share, 1, trial_lanes);
 }
 
 // Starts conditions ahead of their turn (the classic method from h0) until the window is full.
@@ -51,12 +58,13 @@ void fill_window(engine_state& st) {
   }
 }
 
-// Waits until the job's first accepted step is known; false when the run is stopped meanwhile.
-bool wait_first_step(engine_state& st, job_channel& ch) {
+// Waits until the first accepted step of the job's slot is known; false when the run is
+// stopped meanwhile.
+bool wait_first_step(engine_state& st, job_channel& ch, const condition_slot& slot) {
   for (;;) {
     {
       std::unique_lock lock(ch.mutex);
-      if (ch.changed.wait_for(lock, poll_interval, [&] { return ch.first_known; })) {
+      if (ch.changed.wait_for(lock, poll_interval, [&] { return slot.first_known; })) {
         return true;
       }
     }
@@ -66,23 +74,36 @@ bool wait_first_step(engine_state& st, job_channel& ch) {
   }
 }
 
-// Makes the job of the condition in turn one whose result holds for the real step size `h`:
-// a classic job computed ahead is kept when its first accepted step is the one `h` gives.
+// Makes the job of the classic condition in turn one whose result holds for the real step size
+// `h`: a condition computed ahead is kept when its first accepted step is the one `h` gives.
+// Otherwise it is computed anew in its turn, by a job of its own put in front; a job of several
+// conditions goes on for the others.
 bool confirm_or_restart(engine_state& st, int index, double h) {
   condition_job& job = st.ahead.front();
-  if (job.confirmed) {
+  if (job.confirmed && index == job.first) {
     return true;
   }
-  if (!wait_first_step(st, *job.channel)) {
+  job_channel& ch = *job.channel;
+  const condition_slot& slot = ch.slots[static_cast<std::size_t>(index - job.first)];
+  if (!wait_first_step(st, ch, slot)) {
     return false;
   }
   double first_h = 0.0;
   const bool accepted = first_accepted_step(st.r.m, st.r.config,
                                             st.r.y0[static_cast<std::size_t>(index)], h, first_h);
-  const job_channel& ch = *job.channel;
-  if (!accepted || !ch.first_accepted || first_h != ch.first_h) {
+  bool same = false;
+  {
+    const std::lock_guard lock(ch.mutex);
+    same = accepted && slot.first_accepted && first_h == slot.first_h;
+  }
+  if (same) {
+    return true;
+  }
+  if (job.count == 1) {
     stop_job(job);
     job = start_job(st.r, index, 1, h, true);
+  } else {
+    st.ahead.push_front(start_job(st.r, index, 1, h, true));
   }
   return true;
 }
@@ -161,7 +182,7 @@ run_outcome run_all(engine_state& st) {
       return stop_all(st, run_end::failed, i);
     }
     fill_window(st);
-    if (i == st.ahead.front().first && !confirm_or_restart(st, i, h)) {
+    if (r.method == run_method::classic && !confirm_or_restart(st, i, h)) {
       return stop_all(st, run_end::stopped, i);
     }
     if (!drain(st, st.ahead.front(), i)) {
@@ -177,14 +198,17 @@ run_outcome run_all(engine_state& st) {
       failure = slot.failure;
       chaos = slot.chaos;
       // h is not reset: each condition starts with the step size the previous one left.
-      h = job.channel->end_h;
+      h = slot.end_h;
     }
     if (!failure.empty()) {
       st.outcome.message = failure;
       return stop_all(st, run_end::failed, i);
     }
-    if (i + 1 == job.first + job.count) {
-      stop_job(job);
+    // Jobs whose conditions are all delivered leave: the one just drained, and behind a job
+    // that computed a condition again, the job of lanes that held it as its last. That lane
+    // may still run, unread, so it is told to stop.
+    while (!st.ahead.empty() && st.ahead.front().first + st.ahead.front().count <= i + 1) {
+      stop_job(st.ahead.front());
       st.ahead.pop_front();
     }
     if (!call(e.end, i + 1, chaos)) {

@@ -31,18 +31,19 @@ struct condition_slot {
   bool finished = false;   // every point produced, or the condition stopped early
   std::string failure;     // why it stopped early, if it did
   chaos_summary chaos;
+  // Classic method: the first accepted step from the job's starting step size, and the step
+  // size the condition leaves.
+  bool first_known = false;
+  bool first_accepted = false;
+  double first_h = 0.0;
+  double end_h = 0.0;
 };
 
 struct job_channel {
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<condition_slot> slots;
-  std::string spool_dir;  // where spool files are made (run_request::spool_dir)
-  // Classic method: the first accepted step, and the step size the condition leaves.
-  bool first_known = false;
-  bool first_accepted = false;
-  double first_h = 0.0;
-  double end_h = 0.0;
+  std::string spool_dir;            // where spool files are made (run_request::spool_dir)
   std::atomic<bool> cancel{false};  // the worker stops within one step once this is set
 };
 

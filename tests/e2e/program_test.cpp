@@ -97,6 +97,31 @@ TEST(Program, ManyConditionsOnAllCoresGiveTheSequentialBytes) {
             oracle::run(1.25f, f("0.7"), f("1e-8"), f("1e-5"), 4, initial.data(), n));
 }
 
+TEST(Program, ConditionComputedAgainAtTheEndOfItsJob) {
+  // Condition 4 starts from a step size for which the first step guessed from h0 does not
+  // hold. With 1, 2 and 4 threads it is in the middle of a job or the last of one; a job
+  // whose last condition is computed again must still leave in time.
+  // catches: the engine reading a later condition from the job that no longer holds it
+  const char* phi[] = {"4.4", "0.42", "5.06", "4.29", "1.0", "2.0", "3.0"};
+  const char* l[] = {"-1.07", "-0.11", "-1.35", "0.91", "0.5", "-0.2", "0.8"};
+  std::string text = ini(7, 20, "0.1 1e-9 1e-6", "1.0");
+  std::vector<double> initial;
+  for (int i = 0; i < 7; ++i) {
+    text += block(i + 1, phi[i], l[i]);
+    initial.push_back(f(phi[i]));
+    initial.push_back(f(l[i]));
+  }
+  const std::string expected =
+      oracle::run(1.0f, f("0.1"), f("1e-9"), f("1e-6"), 20, initial.data(), 7);
+  for (const char* threads : {"--threads 1", "--threads 2", "--threads 4"}) {
+    run_dir dir;
+    dir.write("ini.txt", text);
+    const program_result r = dir.run(threads);
+    ASSERT_EQ(r.status, 0) << threads << r.err;
+    EXPECT_EQ(dir.read("RESULT/lL.txt"), expected) << threads;
+  }
+}
+
 TEST(Program, EveryLineHasTheFormatAndAnAngleInRange) {
   run_dir dir;
   dir.write("ini.txt",
@@ -193,8 +218,8 @@ TEST(ProgramBadInput, MissingIniFileOrResultDirectory) {
 
 TEST(ProgramBadInput, LaterBlockFailureIsReportedBeforeAnythingIsComputed) {
   // catches: blocks read in turn, so a typo in a late block destroys the previous results
-  const bad_run b = run_with_old_results(ini(3, 4) + block(1, "0.3", "0.9") +
-                                         "start 2 2 0.5 oops c2.txt\n");
+  const bad_run b =
+      run_with_old_results(ini(3, 4) + block(1, "0.3", "0.9") + "start 2 2 0.5 oops c2.txt\n");
   expect_one_line_error(b.r,
                         "ini.txt: condition 2: expected the initial l (a number), found "
                         "\"oops\"");
