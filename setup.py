@@ -11,10 +11,11 @@ ROOT = Path(__file__).resolve().parent
 VERSION = (ROOT / "VERSION").read_text().split()[0]
 
 # The engine and what it uses; src/run is the program's own.
-ENGINE_DIRS = ("chaos", "dynamics", "engine", "ini", "precise", "section")
+ENGINE_DIRS = ("chaos", "dynamics", "engine", "ini", "precise", "section", "skeleton")
 SOURCES = [p.relative_to(ROOT).as_posix() for d in ENGINE_DIRS
            for p in sorted((ROOT / "src" / d).glob("*.cpp"))]
-SOURCES += ["python/engine_module.cpp", "python/map_module.cpp", "python/stream_module.cpp"]
+SOURCES += ["python/engine_module.cpp", "python/map_module.cpp", "python/skeleton_module.cpp",
+            "python/stream_module.cpp"]
 
 # TRIVELLA_BUILD_JOBS=N compiles N files at once (default: one per core).
 ParallelCompile("TRIVELLA_BUILD_JOBS", default=0).install()

@@ -126,14 +126,18 @@ def write_result(result: Any, directory: Any) -> None:
     points = result.points.reshape(-1, 2)
     with open(out / "lL.txt", "w") as f:
         f.writelines("%15.10f %15.10f\n" % (p, q) for p, q in points.tolist())
-    if s["method"] != "precise":
-        return
     c = result.constants
+    defaults = dict(_engine.model_constants())
+    changed = [name for name in c if c[name] != defaults[name]]
+    # As the program: run_info.txt for the precise method, or for constants set apart.
+    if s["method"] != "precise" and not changed:
+        return
     with open(out / "run_info.txt", "w") as f:
-        f.write(f"method precise\ntol {s['tol']:.9g}\n"
+        f.write(f"method {s['method']}\ntol {s['tol']:.9g}\n"
                 f"direction {'forward' if s['h0'] is None or s['h0'] > 0 else 'backward'}\n"
                 f"L {s['L']:.9g}\n")
         f.writelines(f"{name} {c[name]:.9g}\n" for name in c)
+        f.write(f"changed {' '.join(changed) if changed else 'none'}\n")
         f.write(f"chaos {'yes' if s['chaos'] else 'no'}\n")
     if result.chaos is None:
         return

@@ -128,8 +128,7 @@ def test_a_failed_orbit_is_reported_and_the_others_go_on(start_server, method):
     # The failed orbit's successors start afresh: one run of the module from h0 gives them.
     expected = program_map([1.0, 2.0], [0.2, -0.4], 40, method=method, **SETTINGS)
     assert np.array_equal(points[2:], expected)
-    assert np.array_equal([points[0]], program_map(0.5, 0.3, 40, method=method,
-                                                            **SETTINGS))
+    assert np.array_equal(points[0], program_map(0.5, 0.3, 40, method=method, **SETTINGS))
     assert [ends[k]["count"] for k in (0, 2, 3)] == [40, 40, 40]
     assert ("end_h" in ends[3]) == (method == "classic")
 
