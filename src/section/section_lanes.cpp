@@ -20,8 +20,8 @@ void go_idle(section_lane& lane, section_stop why) {
 
 // The end of an accepted step, as in run_section_map: the guard on steps without a point, the
 // crossing test, refinement and the point. False when the lane went idle.
-bool finish_step(const model_params& m, const run_config& config, double margin,
-                 section_lane& lane) {
+bool finish_step(const model_params& m, const run_config& config, double margin, section_lane& lane,
+                 const std::atomic<bool>* cancel) {
   integration_state& s = lane.s;
   if (++lane.steps > max_steps_per_point) {
     go_idle(lane, section_stop::no_section_point);
@@ -38,7 +38,8 @@ bool finish_step(const model_params& m, const run_config& config, double margin,
     const double h_saved = s.h;
     s.count = s.count + 1;
     // One scalar trial at most, once per point: the lane's kernel holds the rates at (t, y).
-    const section_outcome refined = refine_crossing(lane.k, m, config.eps, s, s_prev, s_new);
+    const section_outcome refined =
+        refine_crossing(lane.k, m, config.eps, s, s_prev, s_new, cancel);
     if (refined.stop != section_stop::done) {
       lane.outcome = refined;
       lane.phase = lane_phase::idle;
@@ -61,7 +62,7 @@ bool finish_step(const model_params& m, const run_config& config, double margin,
 // Takes the result `err` of the trial the lane waited for (none at step_start) and runs the
 // lane's loop on until it needs the next trial (true; phase says which) or goes idle (false).
 bool drive(const model_params& m, const run_config& config, double margin, section_lane& lane,
-           double err) {
+           double err, const std::atomic<bool>* cancel) {
   integration_state& s = lane.s;
   for (;;) {
     switch (lane.phase) {
@@ -116,7 +117,7 @@ bool drive(const model_params& m, const run_config& config, double margin, secti
           go_idle(lane, section_stop::time_stalled);
           return false;
         }
-        if (!finish_step(m, config, margin, lane)) {
+        if (!finish_step(m, config, margin, lane, cancel)) {
           return false;
         }
         lane.phase = lane_phase::step_start;
@@ -146,7 +147,8 @@ void advance_section_lanes(const model_params& m, const run_config& config,
   const std::size_t n = std::min(lanes.size(), std::size_t{trial_lanes});
   bool went_idle = false;
   for (std::size_t j = 0; j < n; ++j) {
-    if (lanes[j].phase == lane_phase::step_start && !drive(m, config, margin, lanes[j], 0.0)) {
+    if (lanes[j].phase == lane_phase::step_start &&
+        !drive(m, config, margin, lanes[j], 0.0, cancel)) {
       went_idle = true;
     }
   }
@@ -176,7 +178,7 @@ void advance_section_lanes(const model_params& m, const run_config& config,
     }
     trial_step_lanes(batch, isa);
     for (std::size_t j = 0; j < n; ++j) {
-      if (batch[j].s != nullptr && !drive(m, config, margin, lanes[j], batch[j].err)) {
+      if (batch[j].s != nullptr && !drive(m, config, margin, lanes[j], batch[j].err, cancel)) {
         went_idle = true;
       }
     }
