@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+#include "dynamics/constants.hpp"
 #include "dynamics/model.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
@@ -17,7 +18,6 @@
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
 constexpr double target = 1e-10;
 constexpr int n_points = 200;
 constexpr int repeats = 5;

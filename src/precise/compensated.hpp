@@ -1,8 +1,10 @@
 // Error-free sums for the compensated state update, and the angle kept in [0, 2*pi).
 #pragma once
 
+#include "dynamics/constants.hpp"
+
 // 2*pi as a double plus the rounding error of that double.
-constexpr double two_pi_hi = 6.283185307179586;
+constexpr double two_pi_hi = two_pi;
 constexpr double two_pi_lo = 2.4492935982947064e-16;
 
 // s + e == a + b exactly, s = fl(a + b) (Knuth's TwoSum; any magnitudes).

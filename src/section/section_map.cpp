@@ -23,7 +23,8 @@ section_point to_section_point(const std::array<double, 2>& y, float L) {
 void append_point_line(std::string& lines, const section_point& p, int digits) {
   // Wide enough for any double in fixed notation with up to 17 decimals.
   char line[2 * 330];
-  const int length = std::snprintf(line, sizeof line, "%15.*f %15.*f\n", digits, p[0], digits, p[1]);
+  const int length =
+      std::snprintf(line, sizeof line, "%15.*f %15.*f\n", digits, p[0], digits, p[1]);
   lines.append(line, static_cast<std::size_t>(length));
 }
 
