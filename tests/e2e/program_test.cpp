@@ -57,6 +57,9 @@ TEST(Program, PointsMatchTheOracleAcrossConditionsWithTheStepSizeCarried) {
   const std::string expected = oracle::run(1.5f, f("0.1"), f("1e-9"), f("1e-6"), 5, initial, 3);
   EXPECT_EQ(dir.read("RESULT/lL.txt"), expected);
   EXPECT_EQ(line_count(expected), 15);
+  ASSERT_EQ(dir.run("--digits 17").status, 0);
+  EXPECT_EQ(dir.read("RESULT/lL.txt"),
+            oracle::run(1.5f, f("0.1"), f("1e-9"), f("1e-6"), 5, initial, 3, 17));
   for (const char* name : {"RESULT/c1.txt", "RESULT/c2.txt", "RESULT/c3.txt"}) {
     EXPECT_TRUE(dir.exists(name)) << name;
     EXPECT_EQ(dir.read(name), "") << name;
@@ -93,6 +96,10 @@ TEST(Program, ManyConditionsOnAllCoresGiveTheSequentialBytes) {
   EXPECT_EQ(r.out, console);
   EXPECT_EQ(dir.read("RESULT/lL.txt"),
             oracle::run(1.25f, f("0.7"), f("1e-8"), f("1e-5"), 4, initial.data(), n));
+  // At 17 decimals, where a first step guessed from another step size would show.
+  ASSERT_EQ(dir.run("--digits 17").status, 0);
+  EXPECT_EQ(dir.read("RESULT/lL.txt"),
+            oracle::run(1.25f, f("0.7"), f("1e-8"), f("1e-5"), 4, initial.data(), n, 17));
 }
 
 TEST(Program, EveryLineHasTheFormatAndAnAngleInRange) {
@@ -191,8 +198,8 @@ TEST(ProgramBadInput, MissingIniFileOrResultDirectory) {
 
 TEST(ProgramBadInput, LaterBlockFailureIsReportedBeforeAnythingIsComputed) {
   // catches: blocks read in turn, so a typo in a late block destroys the previous results
-  const bad_run b = run_with_old_results(ini(3, 4) + block(1, "0.3", "0.9") +
-                                         "start 2 2 0.5 oops c2.txt\n");
+  const bad_run b =
+      run_with_old_results(ini(3, 4) + block(1, "0.3", "0.9") + "start 2 2 0.5 oops c2.txt\n");
   expect_one_line_error(b.r,
                         "ini.txt: condition 2: expected the initial l (a number), found "
                         "\"oops\"");
