@@ -12,6 +12,7 @@
 
 #include "dynamics/constants.hpp"
 #include "dynamics/model.hpp"
+#include "dynamics/model_rules.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
 #include "precise/reference_orbit.hpp"
@@ -163,9 +164,8 @@ std::array<double, 2> time_per_point(const std::function<void()>& run, std::size
 
 int main() {
   gsl_set_error_handler_off();
-  model_params m;
+  model_params m = default_model();
   m.L = 1.0f;
-  set_model_constants(m);
   std::printf("reference orbits (quad precision), %d points each ...\n", n_points);
   const std::vector<orbit> all = orbits(m);
   const std::vector<orbit> one(all.begin(), all.begin() + 1);
