@@ -184,14 +184,18 @@ TEST(ProgramBadInput, HeaderProblemsLeaveEarlierResultsUntouched) {
   }
 }
 
-TEST(ProgramBadInput, MissingIniFileOrResultDirectory) {
+TEST(ProgramBadInput, MissingIniFile) {
   run_dir dir;
-  program_result r = dir.run();
+  const program_result r = dir.run();
   expect_one_line_error(r, "cannot open ini.txt");
   EXPECT_EQ(r.out, banner);
+}
+
+TEST(ProgramBadInput, MissingResultDirectoryNamesTheFix) {
+  run_dir dir;
   dir.remove("RESULT");
   dir.write("ini.txt", ini(1, 5) + block(1, "0.3", "0.9"));
-  r = dir.run();
+  const program_result r = dir.run();
   expect_one_line_error(r, "cannot create ./RESULT/lL.txt");
   expect_one_line_error(r, "mkdir RESULT");
 }
@@ -207,19 +211,23 @@ TEST(ProgramBadInput, LaterBlockFailureIsReportedBeforeAnythingIsComputed) {
   EXPECT_EQ(b.points, "earlier results\n");
 }
 
-TEST(ProgramBadInput, ConditionFileProblems) {
+TEST(ProgramBadInput, UncreatableConditionFileKeepsThePointsBeforeIt) {
   run_dir dir;
   dir.write("ini.txt", ini(2, 3) + block(1, "0.3", "0.9") + "s 2 2 0.1 0.2 no/such/dir.txt\n");
-  program_result r = dir.run();
-  expect_one_line_error(r, "condition 2: cannot create no/such/dir.txt");
+  expect_one_line_error(dir.run(), "condition 2: cannot create no/such/dir.txt");
   EXPECT_EQ(line_count(dir.read("RESULT/lL.txt")), 3);
+}
 
+TEST(ProgramBadInput, ConditionFileThatIsIniIsRefused) {
+  run_dir dir;
   const std::string input = ini(1, 3) + "s 1 1 0.1 0.2 ini.txt\n";
   dir.write("ini.txt", input);
-  r = dir.run();
-  expect_one_line_error(r, "condition 1: the condition file ini.txt is ini.txt itself");
+  expect_one_line_error(dir.run(), "condition 1: the condition file ini.txt is ini.txt itself");
   EXPECT_EQ(dir.read("ini.txt"), input);
+}
 
+TEST(ProgramBadInput, ConditionFileNameOverNinetyNineCharactersIsRefused) {
+  run_dir dir;
   dir.write("ini.txt", ini(1, 3) + "s 1 1 0.1 0.2 " + std::string(100, 'n') + "\n");
   expect_one_line_error(dir.run(), "longer than 99 characters");
 }
