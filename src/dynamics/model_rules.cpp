@@ -24,7 +24,10 @@ model_params default_model() {
 std::string model_constant_names() {
   std::string names;
   for (const model_constant& c : model_constants) {
-    names += (names.empty() ? "" : ", ") + std::string(c.name);
+    if (!names.empty()) {
+      names += ", ";
+    }
+    names += c.name;
   }
   return names;
 }
