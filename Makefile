@@ -13,7 +13,7 @@ BENCH_PACKAGES = $(TEST_PACKAGES) libgsl-dev
 # The Python module, which make install adds and make run leaves out.
 MODULE_PACKAGES = pybind11-dev python3-pybind11 python3-dev python3-numpy python3-tqdm
 
-.PHONY: build run chaos-example test install bench explore
+.PHONY: build run chaos-example test install bench explore mutation
 
 # The program alone. The first configure of a build tree leaves the tests out, so running
 # needs neither GoogleTest nor the test tools; make test turns them on.
@@ -40,6 +40,14 @@ test:
 	cmake --preset release -DBUILD_TESTING=ON
 	cmake --build --preset release -j $(JOBS)
 	ctest --preset release -j $(JOBS)
+
+# Known faults put into the code one at a time, each rebuilt and run against the C++ tests:
+# which are caught, and the score. Slow (a rebuild and a suite run per fault); not in test.
+mutation:
+	sh tools/ensure_packages.sh $(TEST_PACKAGES)
+	cmake --preset release -DBUILD_TESTING=ON
+	cmake --build --preset release -j $(JOBS)
+	JOBS=$(JOBS) python3 tools/mutation_check.py
 
 # Every install rule of the release build: the program and the picture tool trivella-plot in
 # $(PREFIX)/bin (its code in $(PREFIX)/share/trivella), the Python package where that prefix's

@@ -11,7 +11,9 @@
 #include <functional>
 #include <vector>
 
+#include "dynamics/constants.hpp"
 #include "dynamics/model.hpp"
+#include "dynamics/model_rules.hpp"
 #include "engine/engine.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
@@ -19,7 +21,6 @@
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
 constexpr double target = 1e-10;
 constexpr int n_points = 200;
 constexpr int repeats = 5;
@@ -196,9 +197,8 @@ void run_engine_precise(const model_params& m, double tol, const std::vector<orb
 
 int main() {
   gsl_set_error_handler_off();
-  model_params m;
+  model_params m = default_model();
   m.L = 1.0f;
-  set_model_constants(m);
   std::printf("reference orbits (quad precision), %d points each ...\n", n_points);
   const std::vector<orbit> all = orbits(m);
   const std::vector<double> gsl_tols{1e-10, 3e-11, 1e-11, 3e-12, 1e-12, 3e-13, 1e-13, 3e-14};

@@ -127,10 +127,7 @@ std::string check_block(const std::vector<std::string>& tokens, std::size_t firs
 std::string check_config_input(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   const std::vector<std::string> tokens = split(text);
-  std::FILE* in = fmemopen(text.data(), text.size(), "r");
-  if (in == nullptr) {
-    return "fmemopen failed";
-  }
+  token_cursor in{text};
   run_config config;
   integration_state s;
   model_params m;
@@ -151,6 +148,5 @@ std::string check_config_input(const std::uint8_t* data, std::size_t size) {
       problem = check_block(tokens, 11 + 6 * static_cast<std::size_t>(i - 1), block);
     }
   }
-  std::fclose(in);
   return problem;
 }

@@ -1,5 +1,10 @@
 // MEGNO and the finite-time maximal Lyapunov exponent of the stroboscopic map, built from the
 // tangent vector that the precise method carries from one section point to the next.
+//
+// MEGNO (Cincotta & Simo 2000), in its discrete form for a map: with r_k the growth of the
+// tangent over period k, Y_n = (2 / n) sum_{k<=n} k ln r_k, and <Y>_n the mean of Y_1..Y_n.
+// <Y> tends to 2 on a torus (linear growth of the tangent) and grows like lambda T n / 2 (T the
+// map's period) in a chaotic region, so a mean above chaos_threshold reads as chaos.
 #pragma once
 
 #include <array>

@@ -4,15 +4,6 @@
 #include <cmath>
 #include <cstddef>
 
-void set_model_constants(model_params& m) {
-  m.p_d = 15.0f;
-  m.p_c = 8.0f;
-  m.p_a = 6.0f;
-  m.p_b = 5.0f;
-  m.omega = 1.0f;
-  m.p_e = 0.4f;
-}
-
 rate_constants derive_rate_constants(const model_params& m) {
   const double p_a = static_cast<double>(m.p_a);
   const double p_b = static_cast<double>(m.p_b);

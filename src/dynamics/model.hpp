@@ -3,7 +3,8 @@
 
 #include <array>
 
-// Single-precision constants of the model; each is widened to double where it is used.
+// Single-precision constants of the model; each is widened to double where it is used. Their
+// defaults, names and valid values are in dynamics/model_rules.hpp.
 struct model_params {
   float p_a = 0.0f;
   float p_b = 0.0f;
@@ -13,9 +14,6 @@ struct model_params {
   float omega = 0.0f;  // angular frequency of the forcing and of the section
   float L = 0.0f;      // reference value of l, from ini.txt
 };
-
-// Sets the fixed constants p_a..p_e and omega; leaves L as it is.
-void set_model_constants(model_params& m);
 
 // Doubles derived once from model_params by the very operations the right-hand side performs.
 struct rate_constants {

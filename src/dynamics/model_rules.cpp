@@ -12,8 +12,24 @@ const std::array<model_constant, 6> model_constants = {{
 
 model_params default_model() {
   model_params m;
-  set_model_constants(m);
+  m.p_a = 6.0f;
+  m.p_b = 5.0f;
+  m.p_c = 8.0f;
+  m.p_d = 15.0f;
+  m.p_e = 0.4f;
+  m.omega = 1.0f;
   return m;
+}
+
+std::string model_constant_names() {
+  std::string names;
+  for (const model_constant& c : model_constants) {
+    if (!names.empty()) {
+      names += ", ";
+    }
+    names += c.name;
+  }
+  return names;
 }
 
 bool set_model_constant(model_params& m, std::string_view name, float value) {

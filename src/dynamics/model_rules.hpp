@@ -18,8 +18,12 @@ struct model_constant {
 // a, b, c, d, e and omega, in that order.
 extern const std::array<model_constant, 6> model_constants;
 
-// The model with the fixed constants (set_model_constants) and L = 0.
+// The model with its default constants, a = 6, b = 5, c = 8, d = 15, e = 0.4, omega = 1, and
+// L = 0 (L comes from ini.txt).
 model_params default_model();
+
+// "a, b, c, d, e, omega": the names, for messages.
+std::string model_constant_names();
 
 // Sets the constant called `name` to `value`; false, changing nothing, for an unknown name.
 bool set_model_constant(model_params& m, std::string_view name, float value);

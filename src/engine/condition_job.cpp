@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "chaos/chaos_accumulator.hpp"
+#include "dynamics/constants.hpp"
 #include "dynamics/integration_state.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
@@ -130,7 +131,7 @@ struct precise_lane {
 void run_precise(const run_request& r, job_channel& ch) {
   const precise_config c = precise_config_for(r, ch);
   // The map's period: two periods of the forcing.
-  const double period = 4.0 * 3.141592653589793 / static_cast<double>(r.m.omega);
+  const double period = four_pi / static_cast<double>(r.m.omega);
   std::vector<precise_lane> lanes(r.y0.size());
   for (std::size_t i = 0; i < lanes.size(); ++i) {
     lanes[i].slot = i;

@@ -1,8 +1,7 @@
-// Whitespace-separated tokens of ini.txt, converted as scanf's "%s", "%d" and "%f" would,
-// except that a token must be wholly one number and every problem is reported.
+// The tokens of ini.txt converted as scanf's "%s", "%d" and "%f" would, except that a token
+// must be wholly one number and every problem is reported.
 #include "ini/config_reader.hpp"
 
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -15,31 +14,6 @@ namespace {
 // Number tokens longer than this are rejected rather than held.
 constexpr std::size_t max_number_length = 499;
 
-enum class token_status { ok, end_of_file, too_long };
-
-// Reads the next run of non-blank characters, as "%s" does. A token longer than max_length is
-// consumed and reported, never stored beyond max_length.
-token_status read_token(std::FILE* in, std::string& token, std::size_t max_length) {
-  token.clear();
-  int c = std::fgetc(in);
-  while (c != EOF && std::isspace(c) != 0) {
-    c = std::fgetc(in);
-  }
-  if (c == EOF) {
-    return token_status::end_of_file;
-  }
-  bool too_long = false;
-  while (c != EOF && std::isspace(c) == 0) {
-    if (token.size() < max_length) {
-      token.push_back(static_cast<char>(c));
-    } else {
-      too_long = true;
-    }
-    c = std::fgetc(in);
-  }
-  return too_long ? token_status::too_long : token_status::ok;
-}
-
 // Where in ini.txt a token is read, for messages: "header" or "condition N".
 struct token_place {
   std::string where;
@@ -51,12 +25,12 @@ bool fail(const token_place& place, const std::string& what, const std::string& 
   return false;
 }
 
-bool fetch(std::FILE* in, const token_place& place, const std::string& what, std::size_t max_length,
-           std::string& token) {
-  switch (read_token(in, token, max_length)) {
+bool fetch(token_cursor& in, const token_place& place, const std::string& what,
+           std::size_t max_length, std::string& token) {
+  switch (next_token(in, token, max_length)) {
     case token_status::ok:
       return true;
-    case token_status::end_of_file:
+    case token_status::end_of_text:
       return fail(place, what, "the end of the file");
     case token_status::too_long:
       return fail(place, what, "a token longer than " + std::to_string(max_length) + " characters");
@@ -91,12 +65,12 @@ bool is_integer(const std::string& token) {
   return whole_token(token, end);
 }
 
-bool read_word(std::FILE* in, const token_place& place, const std::string& what) {
+bool read_word(token_cursor& in, const token_place& place, const std::string& what) {
   std::string token;
   return fetch(in, place, what, max_word_length, token);
 }
 
-bool read_int(std::FILE* in, const token_place& place, const std::string& what, int& value) {
+bool read_int(token_cursor& in, const token_place& place, const std::string& what, int& value) {
   std::string token;
   if (!fetch(in, place, what + " (an integer)", max_number_length, token)) {
     return false;
@@ -115,7 +89,7 @@ bool read_int(std::FILE* in, const token_place& place, const std::string& what, 
 }
 
 // Converts straight to single precision, as "%f" does: going through double would round twice.
-bool read_float(std::FILE* in, const token_place& place, const std::string& what, float& value) {
+bool read_float(token_cursor& in, const token_place& place, const std::string& what, float& value) {
   std::string token;
   if (!fetch(in, place, what + " (a number)", max_number_length, token)) {
     return false;
@@ -147,7 +121,7 @@ bool check_positive(const token_place& place, const char* name, float value, con
 
 }  // namespace
 
-bool read_config(std::FILE* in, run_config& config, integration_state& s, model_params& m,
+bool read_config(token_cursor& in, run_config& config, integration_state& s, model_params& m,
                  std::string& error) {
   const token_place place{"header", &error};
   int n_conditions = 0;
@@ -197,7 +171,7 @@ bool read_config(std::FILE* in, run_config& config, integration_state& s, model_
   return true;
 }
 
-bool read_condition(std::FILE* in, int condition, condition_block& block, std::string& error) {
+bool read_condition(token_cursor& in, int condition, condition_block& block, std::string& error) {
   const token_place place{"condition " + std::to_string(condition), &error};
   int bufint = 0;
   float phi = 0.0f;

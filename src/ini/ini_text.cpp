@@ -8,6 +8,7 @@
 
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
+#include "ini/ini_tokens.hpp"
 
 namespace {
 
@@ -42,19 +43,6 @@ bool slurp(const char* path, std::string& text, std::string& error) {
   return true;
 }
 
-std::size_t count_tokens(std::FILE* in) {
-  std::size_t tokens = 0;
-  bool in_token = false;
-  for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
-    const bool blank = c == ' ' || (c >= '\t' && c <= '\r');
-    if (!blank && !in_token) {
-      ++tokens;
-    }
-    in_token = !blank;
-  }
-  return tokens;
-}
-
 }  // namespace
 
 bool read_ini(const char* path, ini_contents& ini, std::string& error) {
@@ -62,16 +50,10 @@ bool read_ini(const char* path, ini_contents& ini, std::string& error) {
   if (!slurp(path, text, error)) {
     return false;
   }
-  // A trailing blank changes no token and gives the memory stream at least one byte.
-  std::string parsed = text + "\n";
-  const file_handle in(fmemopen(parsed.data(), parsed.size(), "r"));
-  if (!in) {
-    error = std::string("cannot read ") + path + ": " + std::strerror(errno);
-    return false;
-  }
+  token_cursor in{text};
   integration_state s;
   model_params m;
-  if (!read_config(in.get(), ini.config, s, m, error)) {
+  if (!read_config(in, ini.config, s, m, error)) {
     ini.warnings = ini_warnings(text, ini, false, 0);
     return false;
   }
@@ -79,12 +61,12 @@ bool read_ini(const char* path, ini_contents& ini, std::string& error) {
   ini.L = m.L;
   for (int i = 1; i <= ini.config.n_conditions; ++i) {
     condition_block block;
-    if (!read_condition(in.get(), i, block, error)) {
+    if (!read_condition(in, i, block, error)) {
       ini.warnings = ini_warnings(text, ini, true, 0);
       return false;
     }
     ini.blocks.push_back(std::move(block));
   }
-  ini.warnings = ini_warnings(text, ini, true, count_tokens(in.get()));
+  ini.warnings = ini_warnings(text, ini, true, count_tokens(in));
   return true;
 }

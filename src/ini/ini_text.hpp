@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ini/config_reader.hpp"
 #include "dynamics/run_config.hpp"
+#include "ini/config_reader.hpp"
 
 // Larger files are refused: a real ini.txt of a hundred thousand conditions is a few MiB.
 constexpr std::size_t max_ini_size = std::size_t{16} << 20;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ini/ini_text.hpp"
+#include "ini/ini_tokens.hpp"
 
 namespace {
 
@@ -15,21 +16,10 @@ bool is_number(const std::string& token) {
 
 std::vector<std::string> split_tokens(const std::string& text, std::size_t at_most) {
   std::vector<std::string> tokens;
-  std::size_t i = 0;
-  while (i < text.size() && tokens.size() < at_most) {
-    const auto blank = [&](std::size_t j) {
-      return text[j] == ' ' || (text[j] >= '\t' && text[j] <= '\r');
-    };
-    while (i < text.size() && blank(i)) {
-      ++i;
-    }
-    const std::size_t start = i;
-    while (i < text.size() && !blank(i)) {
-      ++i;
-    }
-    if (i > start) {
-      tokens.push_back(text.substr(start, i - start));
-    }
+  token_cursor in{text};
+  std::string token;
+  while (tokens.size() < at_most && next_token(in, token, text.size()) == token_status::ok) {
+    tokens.push_back(token);
   }
   return tokens;
 }

@@ -1,10 +1,11 @@
 // Compensated sums for the state update, and the angle kept in [0, 2*pi).
 #pragma once
 
+#include "dynamics/constants.hpp"
 #include "dynamics/error_free.hpp"
 
 // 2*pi as a double plus the rounding error of that double.
-constexpr double two_pi_hi = 6.283185307179586;
+constexpr double two_pi_hi = two_pi;
 constexpr double two_pi_lo = 2.4492935982947064e-16;
 
 // Adds d to the pair (hi, lo) and folds lo back so that hi = fl(hi + lo).

@@ -31,8 +31,8 @@ bool parse_param(const std::string& text, std::pair<std::string, float>& param,
   const std::string name = text.substr(0, eq);
   model_params probe;
   if (eq == std::string::npos || !set_model_constant(probe, name, 0.0f)) {
-    error =
-        "--param takes NAME=VALUE with NAME one of a, b, c, d, e, omega; found \"" + text + "\"";
+    error = "--param takes NAME=VALUE with NAME one of " + model_constant_names() + "; found \"" +
+            text + "\"";
     return false;
   }
   const std::string value = text.substr(eq + 1);
@@ -101,7 +101,9 @@ std::string help_text() {
          "                       RESULT/chaos.txt\n" +
          skeleton_help() +
          "  --digits N           decimals of the point lines, 1 to 17 (default 10)\n"
-         "  --param NAME=VALUE   set a model constant: a, b, c, d, e or omega (repeatable)\n\n"
+         "  --param NAME=VALUE   set a model constant: " +
+         model_constant_names() +
+         " (repeatable)\n\n"
          "Exit status: 0 done, 1 an error (reported on standard error), 2 a usage error,\n"
          "130 or 143 interrupted by SIGINT or SIGTERM (the points so far are kept).\n";
 }

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "run/run_files.hpp"
+
 namespace {
 
 constexpr std::size_t write_block = std::size_t{1} << 16;
@@ -21,11 +23,7 @@ bool open_point_file(point_file& f, const char* path, const std::string& dir_nam
                      std::string& error) {
   f.fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (f.fd < 0) {
-    const int reason = errno;
-    error = std::string("cannot create ") + path + ": " + std::strerror(reason);
-    if (reason == ENOENT) {
-      error += "; the working directory needs a RESULT directory (mkdir RESULT)";
-    }
+    error = cannot_create(path);
     return false;
   }
   if (::flock(f.fd, LOCK_EX | LOCK_NB) != 0) {

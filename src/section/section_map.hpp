@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "dynamics/constants.hpp"
 #include "dynamics/integration_state.hpp"
 #include "dynamics/model.hpp"
 #include "dynamics/rk4_step.hpp"
 #include "dynamics/run_config.hpp"
 #include "section/section_outcome.hpp"
-
-constexpr double two_pi = 6.283185307179586;
 
 // A step crosses the section when the section value passes from positive to negative; a step
 // that starts or ends exactly on a zero does not.

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
+#include "dynamics/constants.hpp"
+
 namespace {
 
-constexpr double pi = 3.141592653589793;
-constexpr double inv_pi = 0.3183098861837907;
 // Beyond this argument the reduction below would lose the accuracy the margin relies on.
 constexpr double max_argument = 1e6;
 // Bound on the error of x - n * pi for |x| < max_argument, with room to spare.

@@ -6,9 +6,11 @@
 #include <array>
 #include <cmath>
 
+#include "dynamics/constants.hpp"
+
 namespace {
 
-constexpr double period = 4.0 * 3.141592653589793;
+constexpr double period = four_pi;
 
 // Records the reference point, then n periods that each multiply the norm by `growth`.
 chaos_summary run_growth(double growth, int n, std::array<double, 2> direction) {

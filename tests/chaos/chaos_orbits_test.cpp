@@ -7,12 +7,12 @@
 #include <utility>
 
 #include "chaos/chaos_accumulator.hpp"
+#include "dynamics/constants.hpp"
 #include "model_fixture.hpp"
 #include "precise/precise_advance.hpp"
 
 namespace {
 
-constexpr double pi = 3.141592653589793;
 constexpr int periods = 300;  // enough for a verdict (NOTES-chaos.md)
 
 precise_config config(bool tangent) {

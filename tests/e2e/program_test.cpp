@@ -59,6 +59,9 @@ TEST(Program, PointsMatchTheOracleAcrossConditionsWithTheStepSizeCarried) {
   const std::string expected = oracle::run(1.5f, f("0.1"), f("1e-9"), f("1e-6"), 5, initial, 3);
   EXPECT_EQ(dir.read("RESULT/lL.txt"), expected);
   EXPECT_EQ(line_count(expected), 15);
+  ASSERT_EQ(dir.run("--digits 17").status, 0);
+  EXPECT_EQ(dir.read("RESULT/lL.txt"),
+            oracle::run(1.5f, f("0.1"), f("1e-9"), f("1e-6"), 5, initial, 3, 17));
   for (const char* name : {"RESULT/c1.txt", "RESULT/c2.txt", "RESULT/c3.txt"}) {
     EXPECT_TRUE(dir.exists(name)) << name;
     EXPECT_EQ(dir.read(name), "") << name;
@@ -95,6 +98,10 @@ TEST(Program, ManyConditionsOnAllCoresGiveTheSequentialBytes) {
   EXPECT_EQ(r.out, console);
   EXPECT_EQ(dir.read("RESULT/lL.txt"),
             oracle::run(1.25f, f("0.7"), f("1e-8"), f("1e-5"), 4, initial.data(), n));
+  // At 17 decimals, where a first step guessed from another step size would show.
+  ASSERT_EQ(dir.run("--digits 17").status, 0);
+  EXPECT_EQ(dir.read("RESULT/lL.txt"),
+            oracle::run(1.25f, f("0.7"), f("1e-8"), f("1e-5"), 4, initial.data(), n, 17));
 }
 
 TEST(Program, ConditionComputedAgainAtTheEndOfItsJob) {
@@ -204,14 +211,18 @@ TEST(ProgramBadInput, HeaderProblemsLeaveEarlierResultsUntouched) {
   }
 }
 
-TEST(ProgramBadInput, MissingIniFileOrResultDirectory) {
+TEST(ProgramBadInput, MissingIniFile) {
   run_dir dir;
-  program_result r = dir.run();
+  const program_result r = dir.run();
   expect_one_line_error(r, "cannot open ini.txt");
   EXPECT_EQ(r.out, banner);
+}
+
+TEST(ProgramBadInput, MissingResultDirectoryNamesTheFix) {
+  run_dir dir;
   dir.remove("RESULT");
   dir.write("ini.txt", ini(1, 5) + block(1, "0.3", "0.9"));
-  r = dir.run();
+  const program_result r = dir.run();
   expect_one_line_error(r, "cannot create ./RESULT/");
   expect_one_line_error(r, "mkdir RESULT");
 }
@@ -227,20 +238,25 @@ TEST(ProgramBadInput, LaterBlockFailureIsReportedBeforeAnythingIsComputed) {
   EXPECT_EQ(b.points, "earlier results\n");
 }
 
-TEST(ProgramBadInput, ConditionFileProblems) {
+TEST(ProgramBadInput, UncreatableConditionFileIsFoundBeforeAnyFileIsTouched) {
   run_dir dir;
   dir.write("ini.txt", ini(2, 3) + block(1, "0.3", "0.9") + "s 2 2 0.1 0.2 no/such/dir.txt\n");
-  program_result r = dir.run();
+  const program_result r = dir.run();
   // Found before any file is touched, not when condition 2 is reached.
   expect_one_line_error(r, "condition 2: cannot create the condition file no/such/dir.txt");
   EXPECT_FALSE(dir.exists("RESULT/lL.txt"));
+}
 
+TEST(ProgramBadInput, ConditionFileThatIsIniIsRefused) {
+  run_dir dir;
   const std::string input = ini(1, 3) + "s 1 1 0.1 0.2 ini.txt\n";
   dir.write("ini.txt", input);
-  r = dir.run();
-  expect_one_line_error(r, "condition 1: the condition file ini.txt is ini.txt itself");
+  expect_one_line_error(dir.run(), "condition 1: the condition file ini.txt is ini.txt itself");
   EXPECT_EQ(dir.read("ini.txt"), input);
+}
 
+TEST(ProgramBadInput, ConditionFileNameOverNinetyNineCharactersIsRefused) {
+  run_dir dir;
   dir.write("ini.txt", ini(1, 3) + "s 1 1 0.1 0.2 " + std::string(100, 'n') + "\n");
   expect_one_line_error(dir.run(), "longer than 99 characters");
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -132,7 +133,7 @@ struct block_result {
 block_result read_block(const std::string& text, int condition = 3) {
   text_stream in(text);
   block_result r;
-  r.ok = read_condition(in.file, condition, r.block, r.error);
+  r.ok = read_condition(in.cursor, condition, r.block, r.error);
   return r;
 }
 
@@ -140,14 +141,14 @@ TEST(ReadCondition, ReadsStateAndNameAndStopsAfterTheBlock) {
   text_stream in("start here 7 0.1 -2.5 ./RESULT/c1.txt\nnext block 8 bad");
   condition_block block;
   std::string error;
-  ASSERT_TRUE(read_condition(in.file, 1, block, error)) << error;
+  ASSERT_TRUE(read_condition(in.cursor, 1, block, error)) << error;
   EXPECT_EQ(block.y[0], static_cast<double>(0.1f));
   EXPECT_EQ(block.y[1], -2.5);
   EXPECT_EQ(block.name_file, "./RESULT/c1.txt");
   // Whatever follows belongs to the next block and is left unread.
-  char next[16] = {};
-  ASSERT_EQ(std::fscanf(in.file, "%15s", next), 1);
-  EXPECT_STREQ(next, "next");
+  std::string next;
+  ASSERT_EQ(next_token(in.cursor, next, 15), token_status::ok);
+  EXPECT_EQ(next, "next");
 }
 
 TEST(ReadCondition, ErrorsNameTheConditionAndTheToken) {
@@ -171,6 +172,28 @@ TEST(ReadCondition, FileNameLimitIsNinetyNineCharacters) {
   EXPECT_EQ(read_block("s t 1 0.5 0.5 " + longest + "n").error,
             "ini.txt: condition 3: expected the condition's file name, found a token longer "
             "than 99 characters");
+}
+
+}  // namespace
+
+namespace {
+
+// catches: a tokenizer that splits at other bytes than "%s" does (a NUL, a byte above 0x7f)
+TEST(IniTokens, BlanksAreTheCLocaleSpaces) {
+  for (int c = 0; c < 256; ++c) {
+    EXPECT_EQ(is_blank(static_cast<char>(c)), std::isspace(c) != 0) << c;
+  }
+  const std::string text = std::string(" \v a\0b \xe9\f", 9) + std::string(8, 'x') + "\r\n";
+  token_cursor in{text};
+  std::string token;
+  EXPECT_EQ(next_token(in, token, 10), token_status::ok);
+  EXPECT_EQ(token, std::string("a\0b", 3));
+  EXPECT_EQ(count_tokens(in), 2U);
+  EXPECT_EQ(next_token(in, token, 10), token_status::ok);
+  EXPECT_EQ(token, "\xe9");
+  EXPECT_EQ(next_token(in, token, 5), token_status::too_long);
+  EXPECT_EQ(token, "xxxxx");
+  EXPECT_EQ(next_token(in, token, 5), token_status::end_of_text);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ std::string block_error(const std::string& text) {
   text_stream in(text);
   condition_block block;
   std::string error;
-  EXPECT_FALSE(read_condition(in.file, 2, block, error)) << text;
+  EXPECT_FALSE(read_condition(in.cursor, 2, block, error)) << text;
   return error;
 }
 

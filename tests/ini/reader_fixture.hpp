@@ -1,20 +1,18 @@
 // ini.txt text held in memory and read through the reader, for the reader's tests.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "ini/config_reader.hpp"
 
+// The text and the reader's cursor on it.
 struct text_stream {
   std::string text;
-  std::FILE* file;
-  explicit text_stream(std::string t)
-      : text(std::move(t)), file(fmemopen(text.data(), text.size(), "r")) {}
+  token_cursor cursor;
+  explicit text_stream(std::string t) : text(std::move(t)), cursor{text} {}
   text_stream(const text_stream&) = delete;
   text_stream& operator=(const text_stream&) = delete;
-  ~text_stream() { std::fclose(file); }
 };
 
 struct header_result {
@@ -28,6 +26,6 @@ struct header_result {
 inline header_result read_header(const std::string& text) {
   text_stream in(text);
   header_result r;
-  r.ok = read_config(in.file, r.config, r.s, r.m, r.error);
+  r.ok = read_config(in.cursor, r.config, r.s, r.m, r.error);
   return r;
 }

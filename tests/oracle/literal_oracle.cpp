@@ -67,7 +67,7 @@ double rk4_step(float L, state& s) {
   return max;
 }
 
-std::string section_map(float L, double tol, double eps, int n_points, state& s) {
+std::string section_map(float L, double tol, double eps, int n_points, state& s, int digits) {
   std::string out;
   while (s.count < n_points) {
     double err = rk4_step(L, s);
@@ -94,10 +94,14 @@ std::string section_map(float L, double tol, double eps, int n_points, state& s)
       }
       s.h = h_saved;
       const double two_pi = 6.283185307179586;
-      char line[128];
-      std::snprintf(line, sizeof line, "%15.10f %15.10f\n",
-                    std::fmod(std::fmod(s.y[0], two_pi) + two_pi, two_pi),
-                    s.y[1] / static_cast<double>(L));
+      const double phi = std::fmod(std::fmod(s.y[0], two_pi) + two_pi, two_pi);
+      const double ratio = s.y[1] / static_cast<double>(L);
+      char line[2 * 330];
+      if (digits == 10) {
+        std::snprintf(line, sizeof line, "%15.10f %15.10f\n", phi, ratio);
+      } else {
+        std::snprintf(line, sizeof line, "%15.*f %15.*f\n", digits, phi, digits, ratio);
+      }
       out += line;
     }
     s.y[0] = s.y_new[0];
@@ -108,7 +112,7 @@ std::string section_map(float L, double tol, double eps, int n_points, state& s)
 }
 
 std::string run(float L, double h0, double tol, double eps, int n_points, const double* initial,
-                int n_conditions) {
+                int n_conditions, int digits) {
   std::string out;
   state s;
   s.h = h0;
@@ -117,7 +121,7 @@ std::string run(float L, double h0, double tol, double eps, int n_points, const 
     s.y[1] = initial[2 * i + 1];
     s.count = 0;
     s.t = 0.0;
-    out += section_map(L, tol, eps, n_points, s);
+    out += section_map(L, tol, eps, n_points, s, digits);
   }
   return out;
 }

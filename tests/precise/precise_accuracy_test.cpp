@@ -4,13 +4,12 @@
 
 #include <cmath>
 
+#include "dynamics/constants.hpp"
 #include "model_fixture.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/reference_orbit.hpp"
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
 
 // Largest distance from the reference over the points, phi measured around the circle.
 double max_error(const model_params& m, const precise_config& c, const std::array<double, 2>& y0,

@@ -7,12 +7,11 @@
 #include <limits>
 #include <vector>
 
+#include "dynamics/constants.hpp"
 #include "model_fixture.hpp"
 #include "precise/precise_advance.hpp"
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
 
 precise_config config(double tol, int direction = 1, bool tangent = false) {
   precise_config c;

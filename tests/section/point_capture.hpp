@@ -8,10 +8,10 @@
 struct point_capture {
   point_list points;
 
-  std::string text() const {
+  std::string text(int digits = default_digits) const {
     std::string lines;
     for (const section_point& p : points) {
-      append_point_line(lines, p);
+      append_point_line(lines, p, digits);
     }
     return lines;
   }

@@ -5,12 +5,11 @@
 
 #include <cmath>
 
+#include "dynamics/constants.hpp"
 #include "dynamics/rk4_step.hpp"
 #include "model_fixture.hpp"
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
 
 // A detected crossing step from t = 2*pi - before, with step size h, and its kernel.
 struct crossing {

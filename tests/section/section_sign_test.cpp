@@ -7,11 +7,10 @@
 #include <cmath>
 #include <random>
 
+#include "dynamics/constants.hpp"
 #include "model_fixture.hpp"
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
 
 void expect_sound(const model_params& m, double t, double eps) {
   const int sign = section_sign(m, t, sign_margin(eps));
