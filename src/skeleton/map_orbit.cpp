@@ -4,6 +4,7 @@
 #include <cmath>
 #include <span>
 
+#include "dynamics/constants.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_lanes.hpp"
 
@@ -36,8 +37,6 @@ map_orbit follow_map(const model_params& m, const precise_config& c, const std::
 }
 
 double angle_difference(double a, double b) {
-  constexpr double pi = 3.141592653589793;
-  constexpr double two_pi = 6.283185307179586;
   double d = std::fmod(a - b, two_pi);
   if (d < -pi) {
     d += two_pi;

@@ -6,12 +6,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dynamics/constants.hpp"
 #include "precise/precise_advance.hpp"
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
-constexpr double two_pi = 6.283185307179586;
 
 // Weight of term i of n (i = 0 .. n - 1), sampled inside (0, 1) so no term is wasted.
 double weight(std::size_t i, std::size_t n) {
