@@ -94,8 +94,8 @@ std::string help_text() {
          "  -h, --help           print this help and exit\n"
          "  --version            print the version and exit\n"
          "  -q, --quiet          print nothing on standard output\n"
-         "  --threads N          conditions computed at once (default: every core; 1: one\n"
-         "                       after another)\n"
+         "  --threads N          conditions computed at once (default: every CPU this process\n"
+         "                       may use; 1: one after another)\n"
          "  --precise            the precise method: points exactly on the section\n"
          "  --chaos              with --precise: a chaos indicator per condition, in\n"
          "                       RESULT/chaos.txt\n" +
