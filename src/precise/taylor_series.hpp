@@ -2,7 +2,6 @@
 // tolerance, and the block of coefficients of W conditions at once (one lane each).
 #pragma once
 
-
 #include "dynamics/model.hpp"
 #include "precise/precise_state.hpp"
 
@@ -22,7 +21,7 @@ struct series_constants {
   int order = 0;          // Taylor order p
   double tol_rate = 0.0;  // bound on the estimated truncation error per unit time
   bool tangent = false;
-  double inv[max_order + 1] = {};             // inv[k] = 1 / k for k >= 1
+  double inv[max_order + 1] = {};  // inv[k] = 1 / k for k >= 1
 };
 
 // tol is the error budget of this many section points: each step of size h keeps its
