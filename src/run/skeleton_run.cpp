@@ -9,6 +9,7 @@
 
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
+#include "run/run_checks.hpp"
 #include "run/run_files.hpp"
 #include "run/run_info.hpp"
 #include "run/skeleton_files.hpp"
@@ -19,16 +20,6 @@ namespace {
 int give_up(console& out, const std::string& message) {
   report(out, message);
   return 1;
-}
-
-run_request request_for(const run_options& options, const ini_contents& ini) {
-  run_request r;
-  r.m = model_for(options);
-  r.m.L = ini.L;
-  r.config = ini.config;
-  r.h0 = ini.h0;
-  r.method = run_method::precise;
-  return r;
 }
 
 precise_config config_for(const run_request& r) {
