@@ -35,14 +35,9 @@ std::vector<std::pair<std::string, double>> constants() {
 // as the model holds it), or "" when they are meaningful.
 std::string problem(const param_list& params) { return model_problem(model_of(params, 0.0)); }
 
-// ini.txt at `path` as the program reads it: every number rounded to single precision there and
-// widened; ValueError with the program's one-line message when the program would refuse it.
-py::dict read_ini_file(const std::string& path) {
-  ini_contents ini;
-  std::string error;
-  if (!read_ini(path.c_str(), ini, error)) {
-    throw py::value_error(error);
-  }
+// What read_ini and parse_ini return: the conditions and settings, every number rounded to
+// single precision as the program rounds it, and widened.
+py::dict ini_dict(const ini_contents& ini) {
   std::vector<double> phi0;
   std::vector<double> l0;
   for (const condition_block& b : ini.blocks) {
@@ -61,6 +56,27 @@ py::dict read_ini_file(const std::string& path) {
   return d;
 }
 
+// ini.txt at `path` as the program reads it; ValueError with the program's one-line message
+// when the program would refuse it.
+py::dict read_ini_file(const std::string& path) {
+  ini_contents ini;
+  std::string error;
+  if (!read_ini(path.c_str(), ini, error)) {
+    throw py::value_error(error);
+  }
+  return ini_dict(ini);
+}
+
+// The same for the text of an ini.txt.
+py::dict parse_ini_text(const std::string& text) {
+  ini_contents ini;
+  std::string error;
+  if (!read_ini_text(text, ini, error)) {
+    throw py::value_error(error);
+  }
+  return ini_dict(ini);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_engine, m) {
@@ -70,6 +86,7 @@ PYBIND11_MODULE(_engine, m) {
   m.def("model_problem", &problem, py::arg("params"),
         "What makes the equations meaningless with these overrides, or ''.");
   m.def("read_ini", &read_ini_file, py::arg("path"), "ini.txt as the program reads it.");
+  m.def("parse_ini", &parse_ini_text, py::arg("text"), "The text of an ini.txt, read likewise.");
   m.def("thread_count", &thread_count, py::arg("threads") = 0,
         "Conditions computed at once for `threads`; 0: the CPUs this process may run on.");
   add_map_functions(m);

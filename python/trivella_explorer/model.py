@@ -19,3 +19,18 @@ def model_problem(params):
     """What makes the equations meaningless with `params` (name -> single-precision value)
     replacing the defaults, e.g. "b + c = 0"; "" when nothing does."""
     return _module.model_problem(list(params.items()))
+
+
+def read_ini_text(text):
+    """The settings and seeds of an ini.txt's text as the program reads it: {"n_points", "h0",
+    "tol", "eps", "L", "seeds": [[phi0, l0], ...]}, each number the shortest decimal of its
+    single-precision value; ValueError with the program's message for text it would refuse."""
+    ini = _module.parse_ini(text)
+
+    def short(x):
+        return float(str(np.float32(x)))
+
+    read = {name: short(ini[name]) for name in ("h0", "tol", "eps", "L")}
+    read["n_points"] = ini["n_points"]
+    read["seeds"] = [[short(p), short(q)] for p, q in zip(ini["phi0"], ini["l0"])]
+    return read

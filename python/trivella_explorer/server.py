@@ -1,5 +1,6 @@
-"""The explorer's HTTP server: the page's files, GET /api/model, and POST /api/orbit, which
-streams the orbits of a list of seeds.
+"""The explorer's HTTP server: the page's files, GET /api/model, POST /api/ini, which reads an
+ini.txt's text with the program's own reader, and POST /api/orbit, which streams the orbits of
+a list of seeds.
 
 It binds 127.0.0.1 only and answers only to its own address. Nothing it does writes a file.
 """
@@ -16,12 +17,13 @@ from trivella import _engine
 
 from . import static_files
 from .guards import MAX_CONNECTIONS, REQUEST_DEADLINE, Deadlines, refusal
-from .model import model_info
+from .model import model_info, read_ini_text
 from .orbit_request import MAX_BODY, BadRequest, check_params, parse_orbit_request
 from .orbit_stream import stream_orbits
 
 WEB_DIR = Path(__file__).resolve().parents[2] / "web"
 TIME_LIMIT = 30.0  # seconds of computation per request
+MAX_INI_BODY = 1 << 20  # bytes of an ini.txt the page may hand over
 
 
 class ExplorerHandler(BaseHTTPRequestHandler):
@@ -94,16 +96,18 @@ class ExplorerHandler(BaseHTTPRequestHandler):
         self.close_connection = True
         if self.refused("POST"):
             return
-        if urlsplit(self.path).path != "/api/orbit":
-            self.send_json(404, {"error": "the only POST is /api/orbit"})
+        path = urlsplit(self.path).path
+        if path not in ("/api/orbit", "/api/ini"):
+            self.send_json(404, {"error": "the POSTs are /api/orbit and /api/ini"})
             return
+        limit = MAX_INI_BODY if path == "/api/ini" else MAX_BODY
         try:
             length = int(self.headers.get("Content-Length", ""))
         except ValueError:
             self.send_json(400, {"error": "a Content-Length is required"})
             return
-        if not 0 <= length <= MAX_BODY:
-            self.send_json(400, {"error": f"the body must be at most {MAX_BODY} bytes"})
+        if not 0 <= length <= limit:
+            self.send_json(400, {"error": f"the body must be at most {limit} bytes"})
             return
         try:
             body = self.rfile.read(length)
@@ -112,12 +116,30 @@ class ExplorerHandler(BaseHTTPRequestHandler):
         self.server.deadlines.disarm(self.connection)
         if len(body) != length:  # the deadline passed, or the client left
             return
+        if path == "/api/ini":
+            self.answer_ini(body)
+            return
         try:
             request = parse_orbit_request(body)
         except BadRequest as error:
             self.send_json(400, {"error": str(error)})
             return
         stream_orbits(self, request)
+
+    def answer_ini(self, body):
+        """{"text": the text of an ini.txt} -> its settings and seeds, read by the program's
+        own reader; 400 with the program's message for text it would refuse."""
+        try:
+            text = json.loads(body)["text"]
+            if not isinstance(text, str):
+                raise TypeError
+        except (ValueError, KeyError, TypeError):
+            self.send_json(400, {"error": 'the body must be {"text": the text of an ini.txt}'})
+            return
+        try:
+            self.send_json(200, read_ini_text(text))
+        except ValueError as error:
+            self.send_json(400, {"error": str(error)})
 
     def log_message(self, format, *args):  # noqa: A002 (the base class's name)
         if self.server.verbose:

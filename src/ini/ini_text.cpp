@@ -47,9 +47,10 @@ bool slurp(const char* path, std::string& text, std::string& error) {
 
 bool read_ini(const char* path, ini_contents& ini, std::string& error) {
   std::string text;
-  if (!slurp(path, text, error)) {
-    return false;
-  }
+  return slurp(path, text, error) && read_ini_text(text, ini, error);
+}
+
+bool read_ini_text(const std::string& text, ini_contents& ini, std::string& error) {
   token_cursor in{text};
   integration_state s;
   model_params m;

@@ -24,6 +24,9 @@ struct ini_contents {
 // the file cannot be read, is too large, or a block the run uses is missing or malformed.
 bool read_ini(const char* path, ini_contents& ini, std::string& error);
 
+// The same for the whole text of an ini.txt (the explorer's page hands over a file's text).
+bool read_ini_text(const std::string& text, ini_contents& ini, std::string& error);
+
 // Warnings about text that reads as valid but is probably not what the user meant; before the
 // header is read, only about the encoding. `unread_tokens` follow the last block used.
 std::vector<std::string> ini_warnings(const std::string& text, const ini_contents& ini,

@@ -144,3 +144,19 @@ def test_the_model_comes_from_the_engine(start_server):
                            ("f=1", "unknown name 'f'"), ("a=x", "")):
         answer = json.loads(request(server, "GET", f"/api/model?{query}", host)[1])["problem"]
         assert problem in answer and bool(answer) == (problem != "" or query == "a=x")
+
+
+def test_an_ini_text_is_read_by_the_programs_reader(start_server):
+    server = start_server()
+    headers = {"Host": f"127.0.0.1:{server.server_address[1]}",
+               "Content-Type": "application/json"}
+    text = ("title  of\tmap\r\n2 150 0.05 1e-8 +1E-7\nreference L\n -2.\n"
+            "condition 1 1 .5 -1.25 ./RESULT/a.txt\nc 2 2 5.27 3 b.txt\nnot read at all")
+    status, body = request(server, "POST", "/api/ini", headers, {"text": text})
+    assert status == 200
+    assert json.loads(body) == {"n_points": 150, "h0": 0.05, "tol": 1e-8, "eps": 1e-7,
+                                "L": -2.0, "seeds": [[0.5, -1.25], [5.27, 3.0]]}
+    for bad, words in (("a b c\n1 10 0.1 1e-9 1e-6\nr L\n1\nc 1 1 0.5", ("condition 1", "initial l")),
+                       ("a b c\n1.5 10 0.1 1e-9 1e-6", ("n_conditions",))):
+        status, body = request(server, "POST", "/api/ini", headers, {"text": bad})
+        assert status == 400 and all(w in json.loads(body)["error"] for w in words), body

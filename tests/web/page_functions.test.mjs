@@ -5,7 +5,6 @@ import { test } from 'node:test';
 
 import { next_batch } from '../../web/js/orbit_runner.js';
 import { caption_text, command_line, settings_record } from '../../web/js/exports.js';
-import { read_ini } from '../../web/js/ini_file.js';
 import { FULL_VIEW, MAX_SPAN, MIN_SPAN, view_problem } from '../../web/js/plot.js';
 import { default_settings } from '../../web/js/settings.js';
 import { decimal_ticks, phi_ticks } from '../../web/js/ticks.js';
@@ -62,16 +61,6 @@ test('a link gives back the state it was written from, and a bad one names its f
     ['#seeds=1,2;3', /seeds/], ['#method=euler', /method/]]) {
     assert.throws(() => state_from_hash(hash, DEFAULTS), words, hash);
   }
-});
-
-test('ini.txt is read by the program\'s rules', () => {
-  const ini = read_ini('title  of\tmap\r\n2 150 0.05 1e-8 +1E-7\nreference L\n -2.\n' +
-    'condition 1 1 .5 -1.25 ./RESULT/a.txt\nc 2 2 5.27 3 b.txt\nnot read at all');
-  assert.deepEqual(ini, { n_points: 150, h0: 0.05, tol: 1e-8, eps: 1e-7, L: -2,
-    seeds: [[0.5, -1.25], [5.27, 3]] });
-  assert.throws(() => read_ini('a b c\n1 10 0.1 1e-9 1e-6\nr L\n1\nc 1 1 0.5'),
-    /condition 1: expected l0 \(a number\), found the end of the file/);
-  assert.throws(() => read_ini('a b c\n1.5 10 0.1 1e-9 1e-6'), /n_conditions \(an integer\)/);
 });
 
 test('the next request takes the stretch of pending orbits and the step size before it', () => {

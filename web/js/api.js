@@ -1,6 +1,8 @@
 // The server's API.
 //   GET api/model        {names, defaults, megno_threshold}: the model's constants
 //   GET api/model?a=0    the same plus "problem": what makes these constants meaningless, or ""
+//   POST api/ini    {text}: an ini.txt's settings and seeds as the program reads them,
+//        {n_points, h0, tol, eps, L, seeds}; 400 {error} with the program's message
 //   POST api/orbit  {method, chaos, n_points, tol, eps, h0, L, params, seeds, h_start?}
 //   200: newline-delimited JSON as the orbits are computed, orbit k counting in `seeds`:
 //        {"orbit": k, "points": [[phi, l/L], ...]}
@@ -24,6 +26,18 @@ export async function fetch_model(params = null) {
   const query = params ? '?' + new URLSearchParams(Object.entries(params)
     .map(([k, v]) => [k, String(v)])).toString() : '';
   const response = await fetch(`api/model${query}`);
+  if (!response.ok) {
+    throw new ApiError(await error_of(response));
+  }
+  return response.json();
+}
+
+// An ini.txt's text read by the program's own reader on the server.
+export async function read_ini(text) {
+  const response = await fetch('api/ini', {
+    method: 'POST', headers: { 'Content-Type': 'application/json' },
+    body: JSON.stringify({ text }),
+  });
   if (!response.ok) {
     throw new ApiError(await error_of(response));
   }

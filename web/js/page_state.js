@@ -1,7 +1,6 @@
 // Whole states put on the page: from a link, a loaded ini.txt or a settings change. Each is
 // checked first (the constants by the server), and its orbits are computed in one request.
-import { fetch_model } from './api.js';
-import { read_ini } from './ini_file.js';
+import { fetch_model, read_ini } from './api.js';
 import { cancel, make_orbit } from './orbit_runner.js';
 import { FULL_VIEW } from './plot.js';
 import { settings_error, show_settings } from './settings.js';
@@ -61,8 +60,7 @@ export function state_actions({ map, form, defaults, compute, changed }) {
   }
 
   function load_ini_file(file) {
-    file.text().then((text) => {
-      const { seeds, ...numbers } = read_ini(text);
+    file.text().then(read_ini).then(({ seeds, ...numbers }) => {
       const settings = { ...map.settings, ...numbers };
       return apply_checked(settings, seeds.slice(0, MAX_SEEDS), map.view,
         seeds.length > MAX_SEEDS ? `Only the first ${MAX_SEEDS} conditions were kept.` : '');
