@@ -8,7 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -32,9 +32,24 @@ int shell_status(const run_dir& dir, const std::string& redirections) {
   return raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
+// Lines of two numbers each, padded on the left: digits and points, the second may be signed.
 bool only_point_lines(const std::string& text) {
-  static const std::regex lines("( +[0-9.]+ +[-0-9.]+\n)+");
-  return std::regex_match(text, lines);
+  std::istringstream lines(text);
+  std::string line;
+  bool any = false;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string phi;
+    std::string l;
+    std::string rest;
+    if (line.empty() || line[0] != ' ' || !(fields >> phi >> l) || (fields >> rest) ||
+        phi.find_first_not_of("0123456789.") != std::string::npos ||
+        l.find_first_not_of("-0123456789.") != std::string::npos) {
+      return false;
+    }
+    any = true;
+  }
+  return any && text.back() == '\n';
 }
 
 // catches: ini.txt, then RESULT/lL.txt, opened as descriptor 1 when standard output is
