@@ -6,26 +6,12 @@
 
 #include <cmath>
 
+#include "dynamics/constants.hpp"
 #include "dynamics/model_rules.hpp"
 #include "skeleton/periodic_orbit.hpp"
+#include "skeleton/skeleton_fixture.hpp"
 
 namespace {
-
-constexpr double pi = 3.141592653589793;
-
-model_params model(float L, float e) {
-  model_params m = default_model();
-  m.L = L;
-  m.p_e = e;
-  return m;
-}
-
-precise_config config(int direction = 1) {
-  precise_config c;
-  c.tol = 1e-13;
-  c.direction = direction;
-  return c;
-}
 
 double A(double phi) {
   const double c = std::cos(phi);
@@ -57,7 +43,8 @@ TEST(RotationNumber, UnforcedCirculationAgreesWithQuadratureForwardAndBackward) 
   for (const auto& y0 : starts) {
     const double expected = quadrature_rotation(L, y0[0], y0[1]);
     for (const int direction : {1, -1}) {
-      const rotation_summary r = measure_rotation(model(L, 0.0f), config(direction), y0, 1000);
+      const rotation_summary r =
+          measure_rotation(skeleton_model(L, 0.0f), skeleton_config(direction), y0, 1000);
       ASSERT_TRUE(r.computed);
       EXPECT_EQ(r.kind, rotation_kind::circulating);
       EXPECT_NEAR(r.rotation, direction * expected, 1e-11) << y0[0] << " " << y0[1];
@@ -69,47 +56,49 @@ TEST(RotationNumber, UnforcedCirculationAgreesWithQuadratureForwardAndBackward) 
 }
 
 TEST(RotationNumber, IslandChainOfPeriodFiveTurnsTwoFifths) {
-  const model_params m = model(5.0f, 0.4f);
-  const periodic_orbit chain = find_periodic_orbit(m, config(), {1.5, 2.0}, 5);
+  const model_params m = skeleton_model(5.0f, 0.4f);
+  const periodic_orbit chain = find_periodic_orbit(m, skeleton_config(), {1.5, 2.0}, 5);
   ASSERT_TRUE(chain.converged) << chain.reason;
   ASSERT_EQ(chain.q, 5);
   ASSERT_EQ(chain.stability.kind, orbit_kind::elliptic);
   for (const double d : {1e-3, 1e-2}) {
     const std::array<double, 2> y0 = {chain.x[0] + d, chain.x[1]};
-    const rotation_summary r = measure_rotation(m, config(), y0, 1000);
+    const rotation_summary r = measure_rotation(m, skeleton_config(), y0, 1000);
     EXPECT_EQ(r.kind, rotation_kind::librating);
     // Clockwise about the centre of the whole chain, two fifths of a turn a period.
     EXPECT_NEAR(r.rotation, 0.4, 1e-10);
     // Backward the same turning counts the other way: 3/5 modulo 1.
-    EXPECT_NEAR(measure_rotation(m, config(-1), y0, 1000).rotation, 0.6, 1e-10);
+    EXPECT_NEAR(measure_rotation(m, skeleton_config(-1), y0, 1000).rotation, 0.6, 1e-10);
   }
 }
 
 TEST(RotationNumber, NearAnIslandCentreItIsTheAngleOfTheMultipliers) {
   // Close to an elliptic point the map turns by the angle theta of its multipliers
   // exp(+-i theta); clockwise here, and above one half, so 1 - theta / 2 pi.
-  const model_params m = model(5.0f, 0.4f);
-  const periodic_orbit centre = find_periodic_orbit(m, config(), {1.5708, 0.0}, 1);
+  const model_params m = skeleton_model(5.0f, 0.4f);
+  const periodic_orbit centre = find_periodic_orbit(m, skeleton_config(), {1.5708, 0.0}, 1);
   ASSERT_TRUE(centre.converged);
   const double theta = std::acos(centre.stability.trace / 2.0);
-  const rotation_summary r = measure_rotation(m, config(), {centre.x[0] + 1e-4, centre.x[1]}, 1000);
+  const rotation_summary r =
+      measure_rotation(m, skeleton_config(), {centre.x[0] + 1e-4, centre.x[1]}, 1000);
   EXPECT_EQ(r.kind, rotation_kind::librating);
   EXPECT_NEAR(r.rotation, 1.0 - theta / (2.0 * pi), 1e-7);
   EXPECT_GT(r.rotation, 0.5);
 }
 
 TEST(RotationNumber, HalvesAgreeOnRegularOrbitsAndNotInTheChaoticLayer) {
-  const model_params m = model(5.0f, 0.4f);
+  const model_params m = skeleton_model(5.0f, 0.4f);
   for (const std::array<double, 2>& y0 : {std::array<double, 2>{0.0, 0.0}, {3.1416, 0.05}}) {
-    const rotation_summary r = measure_rotation(m, config(), y0, 1000);
+    const rotation_summary r = measure_rotation(m, skeleton_config(), y0, 1000);
     EXPECT_LT(r.digits, 3.0) << y0[0];
   }
   for (const std::array<double, 2>& y0 : {std::array<double, 2>{0.0, 4.5}, {1.5708, 0.0}}) {
-    const rotation_summary r = measure_rotation(m, config(), y0, 1000);
+    const rotation_summary r = measure_rotation(m, skeleton_config(), y0, 1000);
     EXPECT_GT(r.digits, 4.5) << y0[0];
   }
   // Too short an orbit gives no number.
-  EXPECT_FALSE(measure_rotation(m, config(), {0.0, 4.5}, min_rotation_points - 1).computed);
+  EXPECT_FALSE(
+      measure_rotation(m, skeleton_config(), {0.0, 4.5}, min_rotation_points - 1).computed);
 }
 
 }  // namespace

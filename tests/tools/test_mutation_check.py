@@ -6,10 +6,10 @@ ROOT = Path(__file__).resolve().parents[2]
 
 
 def load():
-    spec = importlib.util.spec_from_file_location("mutation_check",
-                                                  ROOT / "tools" / "mutation_check.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("mutation_check",
+                                                   ROOT / "tools" / "mutation_check.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
