@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "dynamics/model_rules.hpp"
+#include "run/grid_options.hpp"
 #include "run/skeleton_options.hpp"
 
 namespace {
@@ -82,7 +83,8 @@ command usage_error(std::string error) { return {command_kind::usage_error, {}, 
 
 const char* usage_line() {
   return "usage: trivella [-h] [--version] [-q] [--threads N] [--precise [--chaos] "
-         "[--rotation] [--periodic Q]] [--digits N] [--param NAME=VALUE]... [DIR]";
+         "[--rotation] [--periodic Q] [--grid NAME=FROM:TO:N --grid NAME=FROM:TO:N [--resume]]] "
+         "[--digits N] [--param NAME=VALUE]... [DIR]";
 }
 
 std::string help_text() {
@@ -99,7 +101,7 @@ std::string help_text() {
          "  --precise            the precise method: points exactly on the section\n"
          "  --chaos              with --precise: a chaos indicator per condition, in\n"
          "                       RESULT/chaos.txt\n" +
-         skeleton_help() +
+         skeleton_help() + grid_help() +
          "  --digits N           decimals of the point lines, 1 to 17 (default 10)\n"
          "  --param NAME=VALUE   set a model constant: " +
          model_constant_names() +
@@ -147,9 +149,15 @@ command parse_command_line(int argc, const char* const* argv) {
       continue;
     }
     bool matched = false;
-    std::string skeleton_error;
-    if (!parse_skeleton_option(i, argc, argv, c.options, matched, skeleton_error)) {
-      return usage_error(skeleton_error);
+    std::string option_error;
+    if (!parse_skeleton_option(i, argc, argv, c.options, matched, option_error)) {
+      return usage_error(option_error);
+    }
+    if (matched) {
+      continue;
+    }
+    if (!parse_grid_option(i, argc, argv, c.options, matched, option_error)) {
+      return usage_error(option_error);
     }
     if (matched) {
       continue;
@@ -187,6 +195,9 @@ command parse_command_line(int argc, const char* const* argv) {
     return usage_error("--chaos needs --precise: the indicator follows the precise method");
   }
   std::string error = skeleton_option_problem(c.options);
+  if (error.empty()) {
+    error = grid_option_problem(c.options);
+  }
   if (!error.empty()) {
     return usage_error(error);
   }

@@ -7,6 +7,7 @@
 
 #include "dynamics/model.hpp"
 #include "engine/engine.hpp"
+#include "run/grid_cells.hpp"
 
 struct run_options {
   std::string dir;  // working directory; empty: the current one
@@ -19,6 +20,9 @@ struct run_options {
   // The map's skeleton (run/skeleton_options.hpp).
   int periodic = 0;  // --periodic Q: periodic orbits of period Q instead of section points
   bool rotation = false;
+  // A stability map (run/grid_options.hpp).
+  std::vector<grid_axis> grid;  // --grid, x then y
+  bool resume = false;          // --resume: continue RESULT/grid.txt
 };
 
 enum class command_kind { run, help, version, usage_error };

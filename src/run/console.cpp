@@ -65,13 +65,22 @@ std::string progress_text(const console& c, int room) {
   const int percent =
       c.points_total > 0 ? static_cast<int>(100 * c.points_done / c.points_total) : 0;
   char texts[4][160];
-  std::snprintf(texts[0], sizeof texts[0], "condition %d/%d, %lld of %lld points, %.0f points/s%s",
-                c.condition, c.conditions, c.points_done, c.points_total, rate, left);
-  std::snprintf(texts[1], sizeof texts[1], "condition %d/%d, %d%% of the points%s", c.condition,
-                c.conditions, percent, left);
-  std::snprintf(texts[2], sizeof texts[2], "%d/%d, %d%%%s", c.condition, c.conditions, percent,
-                left);
-  std::snprintf(texts[3], sizeof texts[3], "%d%%", percent);
+  if (c.cells) {
+    std::snprintf(texts[0], sizeof texts[0], "%lld of %lld cells, %.1f cells/s%s", c.points_done,
+                  c.points_total, rate, left);
+    std::snprintf(texts[1], sizeof texts[1], "%d%% of the cells%s", percent, left);
+    std::snprintf(texts[2], sizeof texts[2], "%d%%%s", percent, left);
+    std::snprintf(texts[3], sizeof texts[3], "%d%%", percent);
+  } else {
+    std::snprintf(texts[0], sizeof texts[0],
+                  "condition %d/%d, %lld of %lld points, %.0f points/s%s", c.condition,
+                  c.conditions, c.points_done, c.points_total, rate, left);
+    std::snprintf(texts[1], sizeof texts[1], "condition %d/%d, %d%% of the points%s", c.condition,
+                  c.conditions, percent, left);
+    std::snprintf(texts[2], sizeof texts[2], "%d/%d, %d%%%s", c.condition, c.conditions, percent,
+                  left);
+    std::snprintf(texts[3], sizeof texts[3], "%d%%", percent);
+  }
   for (const char* text : texts) {
     if (static_cast<int>(std::char_traits<char>::length(text)) <= room) {
       return text;
@@ -175,7 +184,7 @@ void print_summary(console& c, const std::string& file) {
     return;
   }
   char text[200];
-  std::snprintf(text, sizeof text, "%lld points written to %s in %.1f s", c.points_done,
-                file.c_str(), seconds_since(c.start));
+  std::snprintf(text, sizeof text, "%lld %s written to %s in %.1f s", c.points_done,
+                c.cells ? "cells" : "points", file.c_str(), seconds_since(c.start));
   report(c, text);
 }

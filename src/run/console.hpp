@@ -14,6 +14,7 @@ struct console {
   int column = 0;              // characters on the line of condition numbers
   bool drawn = false;          // a progress text is on screen
   bool below_numbers = false;  // it is on the line below the numbers
+  bool cells = false;          // a stability map: the progress counts cells, not points
   int conditions = 0;
   long long points_total = 0;
   long long points_done = 0;

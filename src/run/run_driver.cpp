@@ -15,6 +15,8 @@
 #include "engine/engine.hpp"
 #include "ini/ini_text.hpp"
 #include "run/console.hpp"
+#include "run/grid_file.hpp"
+#include "run/grid_run.hpp"
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
 #include "run/run_checks.hpp"
@@ -166,6 +168,9 @@ int run_trivella(const run_options& options) {
   if (options.periodic > 0) {
     return run_periodic(options, ini, out);
   }
+  if (!options.grid.empty()) {
+    return run_grid(options, ini, out);
+  }
   const run_request request = request_for(options, ini);
   const std::vector<std::string> results = result_files(options);
   std::vector<std::string> warnings;
@@ -186,7 +191,7 @@ int run_trivella(const run_options& options) {
   }
   // Files that only some runs write go, so that RESULT/ never mixes two runs; a precise run
   // writes run_info.txt anew when it stops, however it stops.
-  remove_stale({run_info_path, chaos_path, rotation_path, periodic_path}, results);
+  remove_stale({run_info_path, chaos_path, rotation_path, periodic_path, grid_path}, results);
   if (!create_empty(common_path, error) || !create_empty(integration_path, error)) {
     return give_up(out, error);
   }

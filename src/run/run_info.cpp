@@ -61,11 +61,15 @@ void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 
     std::fprintf(chaos, "%d %.9g %.9g nan nan 0 undecided\n", condition, y0[0], y0[1]);
     return;
   }
-  const char* verdict = summary.periods < min_verdict_periods ? "undecided"
-                        : summary.chaotic                     ? "chaotic"
-                                                              : "regular";
   std::fprintf(chaos, "%d %.9g %.9g %.6g %.6g %" PRId64 " %s\n", condition, y0[0], y0[1],
-               summary.megno, summary.lyapunov, summary.periods, verdict);
+               summary.megno, summary.lyapunov, summary.periods, chaos_verdict(summary));
+}
+
+const char* chaos_verdict(const chaos_summary& summary) {
+  if (!summary.computed || summary.periods < min_verdict_periods) {
+    return "undecided";
+  }
+  return summary.chaotic ? "chaotic" : "regular";
 }
 
 bool close_written(std::FILE* f) {

@@ -23,5 +23,9 @@ bool open_chaos_file(std::FILE*& chaos, std::string& error);
 void write_chaos_line(std::FILE* chaos, int condition, const std::array<double, 2>& y0,
                       const chaos_summary& summary);
 
+// The verdict word of chaos.txt and grid.txt: regular, chaotic, or undecided without a period
+// or under min_verdict_periods periods.
+const char* chaos_verdict(const chaos_summary& summary);
+
 // Flushes and closes f; false, with errno telling why, when anything written was lost.
 bool close_written(std::FILE* f);

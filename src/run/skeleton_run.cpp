@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "run/grid_file.hpp"
 #include "run/interrupts.hpp"
 #include "run/point_file.hpp"
 #include "run/run_checks.hpp"
@@ -22,13 +23,6 @@ int give_up(console& out, const std::string& message) {
   return 1;
 }
 
-precise_config config_for(const run_request& r) {
-  precise_config c;
-  c.tol = r.config.tol;
-  c.direction = 0.0 < r.h0 ? 1 : -1;
-  return c;
-}
-
 // One condition: its (empty) file, the search, its line and its points. False with `error`.
 bool run_condition(const run_request& r, int Q, const condition_block& block, int condition,
                    std::FILE* periodic, point_file& points, std::string& error) {
@@ -38,7 +32,7 @@ bool run_condition(const run_request& r, int Q, const condition_block& block, in
     return false;
   }
   std::fclose(own);
-  const periodic_orbit o = find_periodic_orbit(r.m, config_for(r), block.y, Q);
+  const periodic_orbit o = find_periodic_orbit(r.m, precise_config_for(r), block.y, Q);
   write_periodic_line(periodic, condition, o);
   point_list orbit;
   for (const std::array<double, 2>& x : o.points) {
@@ -71,6 +65,7 @@ int run_periodic(const run_options& options, const ini_contents& ini, console& o
       !open_periodic_file(periodic, options.periodic, error)) {
     return give_up(out, error);
   }
+  remove_stale({grid_path}, results);
   const run_request r = request_for(options, ini);
   plan_progress(out, ini.config.n_conditions, static_cast<long long>(ini.blocks.size()));
   int signal = 0;
@@ -109,6 +104,13 @@ int run_periodic(const run_options& options, const ini_contents& ini, console& o
 rotation_summary condition_rotation(const run_options& options, const ini_contents& ini,
                                     int condition) {
   const run_request r = request_for(options, ini);
-  return measure_rotation(r.m, config_for(r), ini.blocks[static_cast<std::size_t>(condition - 1)].y,
-                          r.config.n_points);
+  return measure_rotation(r.m, precise_config_for(r),
+                          ini.blocks[static_cast<std::size_t>(condition - 1)].y, r.config.n_points);
+}
+
+precise_config precise_config_for(const run_request& r) {
+  precise_config c;
+  c.tol = r.config.tol;
+  c.direction = 0.0 < r.h0 ? 1 : -1;
+  return c;
 }
