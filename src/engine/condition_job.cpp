@@ -194,7 +194,7 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.channel = std::make_shared<job_channel>();
   job.channel->slots.resize(static_cast<std::size_t>(count));
   job.channel->spool_dir = r.spool_dir;
-  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}};
+  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}, {}};
   const auto begin = r.y0.begin() + first;
   own.y0.assign(begin, begin + count);
   job.worker = std::jthread([request = std::move(own), h_start, channel = job.channel] {

@@ -81,6 +81,9 @@ TEST(GridProgram, IntegrableCellsAreAllRegular) {
   }
   EXPECT_FALSE(dir.exists("RESULT/lL.txt"));
   EXPECT_TRUE(dir.exists("RESULT/run_info.txt"));
+  // A later run of another kind leaves no map beside its points.
+  ASSERT_EQ(dir.run("-q --precise").status, 0);
+  EXPECT_FALSE(dir.exists("RESULT/grid.txt"));
 }
 
 // catches: cells started from other values than the printed ones, or lanes that differ
