@@ -4,7 +4,8 @@
 Reads ini.txt and RESULT/lL.txt from a working directory and draws every
 initial condition's section points (phi, l/L) in its own colour, or with
 --color chaos in the colour of its chaos indicator from RESULT/chaos.txt. After a run of
-trivella --precise --periodic Q it marks each periodic orbit found by its kind.
+trivella --precise --periodic Q it marks each periodic orbit found by its kind. A directory
+whose latest result is RESULT/grid.txt (trivella --grid) gets its heat map instead.
 """
 import argparse
 import math
@@ -12,6 +13,7 @@ import os
 import sys
 
 import chaos_colors
+import grid_heat_map
 import periodic_marks
 from section_files import (InputError, drop_non_finite, read_extras, read_ini,
                            read_points, split_by_condition, warn)
@@ -120,19 +122,21 @@ def parse_args(argv):
                    help="working directory of the run (default: current "
                         "directory)")
     p.add_argument("-o", "--output", metavar="FILE",
-                   help="picture to write (default: DIR/RESULT/lL.png); the "
+                   help="picture to write (default: DIR/RESULT/lL.png, or grid.png); the "
                         "format follows the extension: .png, .svg or .pdf; "
                         "a relative FILE is relative to the current directory")
-    p.add_argument("--color", choices=("condition", "chaos"), default="condition",
+    p.add_argument("--color", choices=("condition", "chaos", "megno", "lyapunov", "rotation"),
                    help="condition: one colour per condition (default); chaos: the "
                         "colour of its mean MEGNO from DIR/RESULT/chaos.txt, written by "
-                        "trivella --precise --chaos")
+                        "trivella --precise --chaos. A grid (DIR/RESULT/grid.txt, drawn to "
+                        "grid.png) is coloured by megno (default), lyapunov or rotation")
     return p.parse_args(argv)
 
 
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
-    out = args.output or os.path.join(args.workdir, "RESULT", "lL.png")
+    grid = grid_heat_map.current_grid(args.workdir)
+    out = args.output or os.path.join(args.workdir, "RESULT", "grid.png" if grid else "lL.png")
     ext = os.path.splitext(out)[1].lower()
     try:
         if ext not in (".png", ".svg", ".pdf"):
@@ -140,6 +144,13 @@ def main(argv=None):
                              "(use .png, .svg or .pdf)")
         if not os.path.isdir(args.workdir):
             raise InputError(f"{args.workdir}: no such directory")
+        if grid:
+            grid_heat_map.plot_grid(grid, out, args.color)
+            print(f"plot_section: wrote {out}")
+            return 0
+        if args.color in ("megno", "lyapunov", "rotation"):
+            raise InputError(f"--color {args.color} draws RESULT/grid.txt of trivella --grid, "
+                             f"which {args.workdir} does not hold")
         ini = read_ini(os.path.join(args.workdir, "ini.txt"))
         lL = os.path.join(args.workdir, "RESULT", "lL.txt")
         points = read_points(lL)
