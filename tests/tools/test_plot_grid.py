@@ -103,8 +103,9 @@ def test_interrupted_file_with_a_single_column_draws(tmp_path):
     assert r.returncode == 0, r.stderr
     assert "cut short" in r.stderr and "2 of 3 cells" in r.stderr
     svg = out.read_text(encoding="utf-8")
-    for text in ("2 of 3 cells (the run was interrupted)", "every cell from phi0 = 0.1, "
-                 "l0 = 0.2", "blank: not computed (1 cells)", "precise method, n_points = 1000, tol = 1e-10, L = 5, forward"):
+    for text in ("2 of 3 cells (the run was interrupted)", "every cell from phi0 = 0.1, l0 = 0.2",
+                 "blank: not computed (1 cells)",
+                 "precise method, n_points = 1000, tol = 1e-10, L = 5, forward"):
         assert text in svg
     assert "e = 0.4" not in svg and "omega = 1," not in svg  # the axes' constants vary
 

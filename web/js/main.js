@@ -11,6 +11,8 @@ import { canvas_painter } from './painters.js';
 import { FULL_VIEW, dot_size, draw_map, plot_area } from './plot.js';
 import { attach_plot_input, seed_at } from './plot_input.js';
 import { make_layer, update_layer } from './point_layer.js';
+import { background_status, draw_background, make_background, show_scale, sync_background }
+  from './stability_background.js';
 import { bind_settings, build_sliders, default_settings, show_settings } from './settings.js';
 import { MAX_SEEDS, state_to_hash } from './url_state.js';
 
@@ -26,6 +28,7 @@ const defaults = default_settings(model);
 const map = { settings: defaults, orbits: [], view: { ...FULL_VIEW }, busy: false,
   controller: null, note: '', checking: 0 };
 const layer = make_layer();
+const background = make_background();
 let area = null; // the plot area as last drawn, in CSS pixels
 let frame = 0;
 let moving = false; // the view is being panned or zoomed
@@ -34,7 +37,8 @@ let list_key = '';
 
 // The browser tests and the console read the map from here; frames counts drawn frames,
 // redraw() asks for one.
-const hooks = { map, model, layer, frames: 0, area: () => area, redraw: () => changed() };
+const hooks = { map, model, layer, background, frames: 0, area: () => area,
+  redraw: () => changed() };
 window.trivella_explorer = hooks;
 
 const color_of = (o, i) =>
@@ -62,8 +66,13 @@ function render() {
   if (!moving || !layer.view) {
     update_layer(layer, plot_area(w, h, s.chaos), map.view, orbits, dot_size(orbits), ratio);
   }
+  sync_background(background, el('stability').checked ? { settings: s, view: map.view,
+    threshold: model.megno_threshold } : null, moving, changed);
+  const under = (p, a, v) => draw_background(background, p, a, v);
   area = draw_map(canvas_painter(canvas, w, h, ratio), w, h, map.view, orbits,
-    map_options({ layer }));
+    map_options({ layer, under }));
+  el('stability-status').textContent = background_status(background);
+  el('stability-status').dataset.state = background.state;
   const key = s.n_points + s.chaos + map.orbits.map((o) =>
     `${o.status}${o.points.length}${o.message}${o.chaos && o.chaos.megno}`).join();
   if (key !== list_key) {
@@ -159,6 +168,8 @@ attach_plot_input(canvas, {
   },
   on_click: add_seed,
 });
+show_scale(el('stability-scale'), model.megno_threshold);
+el('stability').addEventListener('change', changed);
 el('undo').addEventListener('click', () => redo(map.orbits.length - 1, true));
 el('orbits').addEventListener('click', (event) => {
   const b = event.target.closest('button[data-action]');
