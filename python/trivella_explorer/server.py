@@ -1,6 +1,6 @@
 """The explorer's HTTP server: the page's files, GET /api/model, POST /api/ini, which reads an
-ini.txt's text with the program's own reader, and POST /api/orbit, which streams the orbits of
-a list of seeds.
+ini.txt's text with the program's own reader, POST /api/orbit, which streams the orbits of
+a list of seeds, and POST /api/periodic, which finds a periodic orbit near a guess.
 
 It binds 127.0.0.1 only and answers only to its own address. Nothing it does writes a file.
 """
@@ -20,6 +20,8 @@ from .guards import MAX_CONNECTIONS, REQUEST_DEADLINE, Deadlines, refusal
 from .model import model_info, read_ini_text
 from .orbit_request import MAX_BODY, BadRequest, check_params, parse_orbit_request
 from .orbit_stream import stream_orbits
+from .periodic_request import parse_periodic_request
+from .periodic_search import answer_periodic
 
 WEB_DIR = Path(__file__).resolve().parents[2] / "web"
 TIME_LIMIT = 30.0  # seconds of computation per request
@@ -97,8 +99,9 @@ class ExplorerHandler(BaseHTTPRequestHandler):
         if self.refused("POST"):
             return
         path = urlsplit(self.path).path
-        if path not in ("/api/orbit", "/api/ini"):
-            self.send_json(404, {"error": "the POSTs are /api/orbit and /api/ini"})
+        parsers = {"/api/orbit": parse_orbit_request, "/api/periodic": parse_periodic_request}
+        if path not in parsers and path != "/api/ini":
+            self.send_json(404, {"error": "the POSTs are /api/orbit, /api/periodic and /api/ini"})
             return
         limit = MAX_INI_BODY if path == "/api/ini" else MAX_BODY
         try:
@@ -120,11 +123,14 @@ class ExplorerHandler(BaseHTTPRequestHandler):
             self.answer_ini(body)
             return
         try:
-            request = parse_orbit_request(body)
+            request = parsers[path](body)
         except BadRequest as error:
             self.send_json(400, {"error": str(error)})
             return
-        stream_orbits(self, request)
+        if path == "/api/periodic":
+            answer_periodic(self, request)
+        else:
+            stream_orbits(self, request)
 
     def answer_ini(self, body):
         """{"text": the text of an ini.txt} -> its settings and seeds, read by the program's
