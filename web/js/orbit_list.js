@@ -15,8 +15,8 @@ function describe(o, n_points) {
   }
   if (o.rotation) {
     const r = o.rotation;
-    state += ` — ρ = ${r.rotation.toFixed(8)} (${r.circulating ? 'circulating' : 'librating'}, ` +
-      `${r.digits.toFixed(1)} digits)`;
+    const kind = r.circulating ? 'circulating' : 'librating';
+    state += ` — ρ = ${r.rotation.toFixed(8)} (${kind}, ${r.digits.toFixed(1)} digits)`;
   } else if (o.rotation === null) {
     state += ' — ρ: too few points';
   }
