@@ -29,8 +29,8 @@ def orbit_record(o):
 def answer_periodic(handler, request):
     """Answers `request`, checked by parse_periodic_request, on `handler`'s connection: 200
     with the orbit's record, converged or not (a search stopped at the time limit or by a
-    shutdown says so in its reason); 503 when no core frees up within the time limit; nothing
-    once the client has gone."""
+    shutdown says so in its reason); 503 when no core frees up within the time limit; 400
+    should the engine still refuse an argument; nothing once the client has gone."""
     server = handler.server
     sock = handler.connection
     if not take_cores(server, sock, time.monotonic() + server.time_limit, 1):
@@ -52,6 +52,9 @@ def answer_periodic(handler, request):
     server.count_run(+1)
     try:
         orbit = trivella.periodic_orbit(keep_going=keep_going, **request)
+    except (ValueError, TypeError) as error:
+        handler.send_json(400, {"error": str(error)})
+        return
     finally:
         server.count_run(-1)
         server.slots.release()

@@ -10,7 +10,7 @@ import trivella
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from test_page import click_map, url_of, wait_done
+from test_page import click_map, download, url_of, wait_done
 
 PERIODIC = "return window.trivella_explorer.map.periodic.map(p => ({guess: p.guess, " \
            "status: p.status, orbit: p.orbit, message: p.message}))"
@@ -78,6 +78,8 @@ def test_a_shift_click_marks_the_modules_periodic_orbit(browser, start_server):
     for x, y in o.points:
         assert pixel_at(browser, x, y)[:3] == [17, 17, 17]
     assert pixel_at(browser, o.points[0][0] + 0.3, o.points[0][1])[:3] == [255, 255, 255]
+    svg = download(browser, "export-svg", "trivella-map.svg").decode()
+    assert svg.count('<circle ') == 3 and 'fill="#111111"' in svg
 
     period.clear()
     period.send_keys("0")

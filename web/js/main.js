@@ -147,7 +147,7 @@ function picture() {
   const [width, height] = plot_size();
   return { settings: map.settings, seeds: map.orbits.map((o) => o.seed), orbits: drawn_orbits(),
     view: map.view, width, height, ratio: window.devicePixelRatio || 1,
-    threshold: model.megno_threshold };
+    threshold: model.megno_threshold, marks: map_options().marks };
 }
 
 build_sliders(el('sliders'), model.names);

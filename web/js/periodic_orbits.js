@@ -92,8 +92,7 @@ export async function search_pending(state, changed) {
     for (let p; (p = state.periodic.find((e) => e.status === 'pending'));) {
       const controller = new AbortController();
       state.periodic_controller = controller;
-      p.status = 'running';
-      p.key = settings_key(state.settings);
+      Object.assign(p, { status: 'running', message: '', key: settings_key(state.settings) });
       changed();
       try {
         p.orbit = await post_periodic(periodic_request(state.settings, p), controller.signal);
