@@ -60,7 +60,9 @@ void run_cancellable(const py::object& keep_going, std::atomic<bool>& cancel, F&
       }
     } catch (py::error_already_set&) {
       cancel.store(true);
-      while (!wait(poll_interval)) {
+      {
+        const py::gil_scoped_release nogil;
+        done.wait();
       }
       throw;
     }
