@@ -1,6 +1,7 @@
 """The explorer's HTTP server: the page's files, GET /api/model, POST /api/ini, which reads an
 ini.txt's text with the program's own reader, POST /api/orbit, which streams the orbits of
-a list of seeds, and POST /api/stability, which streams the chaos indicator of a view's cells.
+a list of seeds, POST /api/periodic, which finds a periodic orbit near a guess, and POST
+/api/stability, which streams the chaos indicator of a view's cells.
 
 It binds 127.0.0.1 only and answers only to its own address. Nothing it does writes a file.
 """
@@ -20,6 +21,8 @@ from .guards import MAX_CONNECTIONS, REQUEST_DEADLINE, Deadlines, refusal
 from .model import model_info, read_ini_text
 from .orbit_request import MAX_BODY, BadRequest, check_params, parse_orbit_request
 from .orbit_stream import stream_orbits
+from .periodic_request import parse_periodic_request
+from .periodic_search import answer_periodic
 from .stability_request import parse_stability_request
 from .stability_stream import stream_stability
 
@@ -99,8 +102,11 @@ class ExplorerHandler(BaseHTTPRequestHandler):
         if self.refused("POST"):
             return
         path = urlsplit(self.path).path
-        if path not in ("/api/orbit", "/api/ini", "/api/stability"):
-            self.send_json(404, {"error": "the POSTs are /api/orbit, /api/stability and /api/ini"})
+        parsers = {"/api/orbit": parse_orbit_request, "/api/periodic": parse_periodic_request,
+                   "/api/stability": parse_stability_request}
+        if path not in parsers and path != "/api/ini":
+            self.send_json(404, {"error": "the POSTs are /api/orbit, /api/periodic, "
+                                          "/api/stability and /api/ini"})
             return
         limit = MAX_INI_BODY if path == "/api/ini" else MAX_BODY
         try:
@@ -121,13 +127,17 @@ class ExplorerHandler(BaseHTTPRequestHandler):
         if path == "/api/ini":
             self.answer_ini(body)
             return
-        stability = path == "/api/stability"
         try:
-            request = (parse_stability_request if stability else parse_orbit_request)(body)
+            request = parsers[path](body)
         except BadRequest as error:
             self.send_json(400, {"error": str(error)})
             return
-        (stream_stability if stability else stream_orbits)(self, request)
+        if path == "/api/periodic":
+            answer_periodic(self, request)
+        elif path == "/api/stability":
+            stream_stability(self, request)
+        else:
+            stream_orbits(self, request)
 
     def answer_ini(self, body):
         """{"text": the text of an ini.txt} -> its settings and seeds, read by the program's
