@@ -127,6 +127,7 @@ GOOD = grid_text(("phi0", 0, 1, 2), ("l0", 0, 1, 2), ["2 1e-5 999 regular"] * 4)
 @pytest.mark.parametrize("text, options, fragment", [
     (GOOD, ["--color", "rotation"], "has no rotation columns"),
     (GOOD, ["--color", "condition"], "--color condition is for section maps"),
+    (GOOD, ["--periodic", "elsewhere"], "--periodic marks orbits over a section map"),
     ("hello\n", [], "not a grid of trivella --grid: no '# x NAME FROM TO N' line"),
     ("\x00\x89PNG\x1a\xff\n", [], "not a grid of trivella --grid"),
     (GOOD.replace("# x phi0", "# x psi"), [], "NAME one of phi0, l0"),
