@@ -9,8 +9,10 @@ import { cell_rgb, scale_gradient, scale_ticks } from './stability_colors.js';
 // Cells [across, up] of each pass; each divides the last, whose cells are the image's pixels.
 export const LEVELS = [[30, 20], [60, 40], [120, 80]];
 // Periods one request computes at most, a few seconds of a core: a pass goes a few rows at a
-// time, so that no request meets the server's time limit.
+// time, so that no request meets the server's time limit. Cells in a request stay below the
+// server's bound also when it raises n_points to give verdicts.
 const PERIODS_PER_REQUEST = 600000;
+const CELLS_PER_REQUEST = 2400;
 const ALPHA = 115; // of 255: muted, so that the orbits drawn over the cells stay plain
 
 // The background, off. levels may be replaced (before it is turned on) by a console or a test.
@@ -22,7 +24,8 @@ export function make_background() {
 
 // The rows [first, end) of each request of a pass of nx x ny cells.
 export function pass_rows(nx, ny, n_points) {
-  const step = Math.max(1, Math.floor(PERIODS_PER_REQUEST / (n_points * nx)));
+  const step = Math.max(1, Math.min(Math.floor(CELLS_PER_REQUEST / nx),
+    Math.floor(PERIODS_PER_REQUEST / (n_points * nx))));
   const rows = [];
   for (let j = 0; j < ny; j += step) {
     rows.push([j, Math.min(ny, j + step)]);
