@@ -92,7 +92,7 @@ test('exports name the method, L, tol and every constant', () => {
   assert.equal(command_line(s, MODEL.defaults), 'trivella --precise --chaos --param e=0.55 DIR');
 });
 
-test('the stability passes go in requests that cover each row once, within the server bound', () => {
+test('stability passes: requests cover each row once, within the server bound', () => {
   const SERVER_MAX_CELLS = 4800; // stability_request.py
   for (const [nx, ny] of LEVELS) {
     for (const n of [1, 300, 301, 1000, 20000]) {
