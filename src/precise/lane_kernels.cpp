@@ -8,46 +8,46 @@
 namespace {
 
 template <int W>
-void coefficients_baseline(const series_constants& c, series_block<W>& b) {
+void coefficients_baseline(const lane_constants<W>& c, series_block<W>& b) {
   kernel_for<W>(c, b);
 }
 
 template <int W>
-void increments_baseline(const series_constants& c, series_block<W>& b) {
+void increments_baseline(const lane_constants<W>& c, series_block<W>& b) {
   increments_for<W>(c, b);
 }
 
 // AVX2 computes the coefficients of eight lanes in two halves of four: eight-lane
 // accumulators do not fit its sixteen registers, and spilling them made it slower than the
 // baseline. -ffp-contract=off holds here too: no multiply and add is fused into an FMA.
-__attribute__((target("avx2"))) void coefficients_avx2_8(const series_constants& c,
+__attribute__((target("avx2"))) void coefficients_avx2_8(const lane_constants<8>& c,
                                                          series_block<8>& b) {
   kernel_for<4>(c, b, 0);
   kernel_for<4>(c, b, 4);
 }
 
-__attribute__((target("avx2"))) void increments_avx2_8(const series_constants& c,
+__attribute__((target("avx2"))) void increments_avx2_8(const lane_constants<8>& c,
                                                        series_block<8>& b) {
   increments_for<4>(c, b, 0);
   increments_for<4>(c, b, 4);
 }
 
-__attribute__((target("avx2"))) void coefficients_avx2_4(const series_constants& c,
+__attribute__((target("avx2"))) void coefficients_avx2_4(const lane_constants<4>& c,
                                                          series_block<4>& b) {
   kernel_for<4>(c, b);
 }
 
-__attribute__((target("avx2"))) void increments_avx2_4(const series_constants& c,
+__attribute__((target("avx2"))) void increments_avx2_4(const lane_constants<4>& c,
                                                        series_block<4>& b) {
   increments_for<4>(c, b);
 }
 
-__attribute__((target("avx512f"))) void coefficients_avx512_8(const series_constants& c,
+__attribute__((target("avx512f"))) void coefficients_avx512_8(const lane_constants<8>& c,
                                                               series_block<8>& b) {
   kernel_for<8>(c, b);
 }
 
-__attribute__((target("avx512f"))) void increments_avx512_8(const series_constants& c,
+__attribute__((target("avx512f"))) void increments_avx512_8(const lane_constants<8>& c,
                                                             series_block<8>& b) {
   increments_for<8>(c, b);
 }

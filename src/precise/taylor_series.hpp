@@ -2,6 +2,8 @@
 // tolerance, and the block of coefficients of W conditions at once (one lane each).
 #pragma once
 
+#include <array>
+
 #include "dynamics/model.hpp"
 #include "precise/precise_state.hpp"
 
@@ -21,8 +23,16 @@ struct series_constants {
   int order = 0;          // Taylor order p
   double tol_rate = 0.0;  // bound on the estimated truncation error per unit time
   bool tangent = false;
-  double inv[max_order + 1] = {};  // inv[k] = 1 / k for k >= 1
 };
+
+// inverse[n] = 1 / n for n >= 1, each rounded once as a division would round it.
+inline constexpr auto series_inverse = [] {
+  std::array<double, max_order + 1> inv{};
+  for (int n = 1; n <= max_order; ++n) {
+    inv[n] = 1.0 / n;
+  }
+  return inv;
+}();
 
 // tol is the error budget of this many section points: each step of size h keeps its
 // estimated truncation error at most tol_rate |h|, tol_rate = tol / (budget_points 4 pi/|omega|).
@@ -34,6 +44,21 @@ constexpr double budget_points = 100.0;
 int series_order(double tol_rate);
 
 series_constants make_series_constants(const model_params& m, const precise_config& c);
+
+// The constants of the W lanes of a block as its kernels read them, a row per constant with
+// each lane's own value, so that conditions with different constants share a block. The order
+// and the tangent setting are the block's: every lane has the same.
+template <int W>
+struct alignas(64) lane_constants {
+  double alpha[W] = {};
+  double beta[W] = {};
+  double v[W] = {};
+  double forcing[W] = {};
+  double omega[W] = {};
+  double LL[W] = {};
+  int order = 0;
+  bool tangent = false;
+};
 
 // Coefficients x[n][lane] of x(tau0 + h) = sum_n x[n] h^n for phi (from n = 1), l and, with the
 // tangent, dphi (u) and dl (w). The caller fills the order-0 inputs.
