@@ -2,6 +2,7 @@
 // point at a time, each with its own model.
 #include "engine/precise_job.hpp"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,11 @@ void run_precise_job(const run_request& r, job_channel& ch) {
     lanes[i].constants = make_series_constants(m, c);
     lanes[i].state = precise_start(m, c, r.y0[i]);
   }
+  // Lanes of one Taylor order share blocks: kept side by side, they need no regrouping at each
+  // point.
+  std::stable_sort(lanes.begin(), lanes.end(), [](const precise_lane& a, const precise_lane& b) {
+    return a.constants.order < b.constants.order;
+  });
   std::vector<series_constants> constants;
   std::vector<precise_state> states;
   std::vector<precise_stop> stops;
