@@ -31,6 +31,7 @@ void gather_constants(const series_constants* const* constants, lane_constants<W
     k.forcing[j] = c.forcing;
     k.omega[j] = c.omega;
     k.LL[j] = c.LL;
+    k.tol_rate[j] = c.tol_rate;
   }
 }
 
@@ -88,13 +89,16 @@ void advance_to_section(const series_constants* const* constants, const precise_
       b.omega_tau[j] = k.omega[j] * s.tau;
     }
     kernels.coefficients(k, b);
+    const unsigned scalar = kernels.step_sizes(k, b);
     for (int j = 0; j < W; ++j) {
       b.h[j] = 0.0;
       if (!active[j]) {
         continue;
       }
-      const double h_tol =
-          tolerance_step(*constants[j], b.phi[p - 1][j], b.phi[p][j], b.l[p - 1][j], b.l[p][j]);
+      const double h_tol = (scalar >> j & 1U) == 0U
+                               ? b.h_tol[j]
+                               : tolerance_step(*constants[j], b.phi[p - 1][j], b.phi[p][j],
+                                                b.l[p - 1][j], b.l[p][j]);
       plan[j] = plan_step(direction, span[j], h_tol, steps_here[j], *lanes[j]);
       if (plan[j].stop != precise_stop::done) {
         retire(j, plan[j].stop);

@@ -56,6 +56,7 @@ struct alignas(64) lane_constants {
   double forcing[W] = {};
   double omega[W] = {};
   double LL[W] = {};
+  double tol_rate[W] = {};
   int order = 0;
   bool tangent = false;
 };
@@ -71,6 +72,7 @@ struct alignas(64) series_block {
   double l[max_order + 1][W] = {};
   double u[max_order + 1][W] = {};
   double w[max_order + 1][W] = {};
+  double h_tol[W] = {};  // the step the tolerance allows each lane
   double h[W] = {};      // step of each lane; 0 for a lane that does not step
   double d_phi[W] = {};  // sum_{n=1..p} x[n] h^n for x = phi, l, u, w
   double d_l[W] = {};
