@@ -25,7 +25,7 @@ struct series_constants {
   bool tangent = false;
 };
 
-// inverse[n] = 1 / n for n >= 1, each rounded once as a division would round it.
+// series_inverse[n] = 1 / n for n >= 1, rounded once as the division rounds it at run time.
 inline constexpr auto series_inverse = [] {
   std::array<double, max_order + 1> inv{};
   for (int n = 1; n <= max_order; ++n) {
