@@ -58,22 +58,6 @@ __attribute__((target("avx2"))) unsigned step_sizes_avx2_4(const lane_constants<
   return step_sizes_for<4>(c, b);
 }
 
-// One lane is scalar code; VEX encoding's three operands spare the register copies of SSE2.
-__attribute__((target("avx2"))) void coefficients_avx2_1(const lane_constants<1>& c,
-                                                         series_block<1>& b) {
-  kernel_for<1>(c, b);
-}
-
-__attribute__((target("avx2"))) void increments_avx2_1(const lane_constants<1>& c,
-                                                       series_block<1>& b) {
-  increments_for<1>(c, b);
-}
-
-__attribute__((target("avx2"))) unsigned step_sizes_avx2_1(const lane_constants<1>& c,
-                                                           series_block<1>& b) {
-  return step_sizes_for<1>(c, b);
-}
-
 __attribute__((target("avx512f"))) void coefficients_avx512_8(const lane_constants<8>& c,
                                                               series_block<8>& b) {
   kernel_for<8>(c, b);
@@ -94,7 +78,6 @@ constexpr block_kernels<2> baseline_2{coefficients_baseline<2>, increments_basel
 constexpr block_kernels<1> baseline_1{coefficients_baseline<1>, increments_baseline<1>,
                                       step_sizes_baseline<1>};
 constexpr block_kernels<4> avx2_4{coefficients_avx2_4, increments_avx2_4, step_sizes_avx2_4};
-constexpr block_kernels<1> avx2_1{coefficients_avx2_1, increments_avx2_1, step_sizes_avx2_1};
 
 constexpr lane_kernels baseline_table{
     {coefficients_baseline<8>, increments_baseline<8>, step_sizes_baseline<8>},
@@ -107,7 +90,7 @@ constexpr lane_kernels avx2_table{
     {coefficients_avx2_8, increments_avx2_8, step_sizes_avx2_8},
     avx2_4,
     baseline_2,
-    avx2_1,
+    baseline_1,
 };
 
 // Four lanes gain nothing from AVX-512F over AVX2 (the upper sixteen registers need AVX-512VL).
@@ -115,7 +98,7 @@ constexpr lane_kernels avx512_table{
     {coefficients_avx512_8, increments_avx512_8, step_sizes_avx512_8},
     avx2_4,
     baseline_2,
-    avx2_1,
+    baseline_1,
 };
 
 }  // namespace
