@@ -24,6 +24,9 @@ struct run_request {
   bool chaos = false;                     // precise only: tangent equations and indicators
   int threads = 0;                        // conditions computed at once; 0: every core
   std::vector<std::array<double, 2>> y0;  // initial (phi, l) of each condition
+  // The model of each condition, where the constants vary from one condition to the next (a
+  // grid of constants): empty, or one per condition of y0, each with m's L. Precise only.
+  std::vector<model_params> condition_m;
   std::string spool_dir;  // where points computed ahead of their turn wait, in unnamed files;
                           // empty: $TMPDIR, else /tmp
 };
