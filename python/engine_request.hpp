@@ -79,12 +79,15 @@ inline void check_varying(const condition_param_list& varying, pybind11::ssize_t
   }
 }
 
-// Gives each condition of r its own model where `varying` is not empty.
+// Gives each condition of r its own model where `varying` is not empty (precise method only).
 inline void add_condition_models(run_request& r, const condition_param_list& varying) {
   const auto n = static_cast<pybind11::ssize_t>(r.y0.size());
   check_varying(varying, n);
   if (varying.empty()) {
     return;
+  }
+  if (r.method != run_method::precise) {
+    throw pybind11::value_error("constants per condition need the precise method");
   }
   r.condition_m.reserve(r.y0.size());
   for (pybind11::ssize_t i = 0; i < n; ++i) {
