@@ -2,6 +2,7 @@
 version against the local one, and bad arguments."""
 import numpy as np
 import pytest
+import xarray as xr
 from distributed import Client, LocalCluster
 
 import trivella
@@ -17,7 +18,7 @@ CONSTANT_PLANE = dict(x=("e", [0.0, 0.4]), y=("omega", [0.9, 1.3]), n_points=40,
                       phi0=0.2, l0=1.0, tol=1e-10, rotation=True)
 
 
-def test_initial_condition_plane_equals_section_map_with_a_failed_cell():
+def test_initial_condition_plane_equals_section_map_with_a_failed_cell(tmp_path):
     # l0 = 3e38 stops the integration at once: that cell fails, the ones after it go on.
     phi0, l0 = [0.5, 2.0, 4.1], [0.3, 3e38, -0.7]
     ds = trivella.stability_map(("phi0", phi0), ("l0", l0), 30, L=1.0, tol=1e-10,
@@ -32,21 +33,33 @@ def test_initial_condition_plane_equals_section_map_with_a_failed_cell():
     assert np.array_equal(kept.rotation.values, local.rotation["rotation"])
     assert np.array_equal(kept.rotation_kind.values == "circulating",
                           local.rotation["circulating"])
+    # Every attribute is one NetCDF holds: the file reads back as the same Dataset.
+    ds.to_netcdf(tmp_path / "map.nc")
+    with xr.open_dataset(tmp_path / "map.nc") as back:
+        assert back.identical(ds)
 
 
-def test_constant_plane_equals_section_map_cell_by_cell():
-    ds = trivella.stability_map(**CONSTANT_PLANE)
-    assert ds.megno.dims == ("omega", "e") and ds.e.values[1] == np.float32(0.4)
-    assert ds.phi0 == 0.2 and ds.attrs["trivella_seed_l0"] == 1.0
-    for j, omega in enumerate(ds.omega.values):
-        for i, e in enumerate(ds.e.values):
-            params = {"e": e, "omega": omega}
-            one = trivella.section_map(0.2, 1.0, 40, L=5.0, params=params, **PRECISE).chaos
-            cell = ds.isel(omega=j, e=i)
-            assert (cell.megno, cell.lyapunov) == (one["megno"], one["lyapunov"]), params
-            rotation = trivella.rotation_numbers(0.2, 1.0, 40, L=5.0, h0=1.0, tol=1e-10,
-                                                 params=params)[0]
-            assert cell.rotation == rotation["rotation"], params
+@pytest.mark.parametrize("plane, seed", [
+    (dict(x=("e", [0.0, 0.4]), y=("omega", [0.9, 1.3])), dict(phi0=0.2, l0=1.0)),
+    (dict(x=("phi0", [0.2, 2.5]), y=("d", [15.0, 11.3])), dict(l0=1.0)),
+])
+def test_constant_plane_equals_section_map_cell_by_cell(plane, seed):
+    ds = trivella.stability_map(**plane, **seed, n_points=40, L=5.0, rotation=True)
+    (x, xs), (y, ys) = plane["x"], plane["y"]
+    assert ds.megno.dims == (y, x)
+    for j, yv in enumerate(ds[y].values):
+        for i, xv in enumerate(ds[x].values):
+            cell = dict(seed, **{x: xv, y: yv})
+            params = {k: v for k, v in cell.items() if k not in ("phi0", "l0")}
+            # The coordinates are the constants the model holds.
+            assert all(v == np.float32(v) for v in params.values())
+            one = trivella.section_map(cell["phi0"], cell["l0"], 40, L=5.0, params=params,
+                                       **PRECISE).chaos
+            got = ds.isel({y: j, x: i})
+            assert (got.megno, got.lyapunov) == (one["megno"], one["lyapunov"]), cell
+            rotation = trivella.rotation_numbers(cell["phi0"], cell["l0"], 40, L=5.0, h0=1.0,
+                                                 tol=1e-10, params=params)[0]
+            assert got.rotation == rotation["rotation"], cell
 
 
 def test_without_forcing_every_cell_is_regular():
