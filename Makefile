@@ -70,13 +70,14 @@ explore:
 	@cmake --build --preset release -j $(JOBS) --target trivella trivella_python >&2
 	@PYTHONPATH=build/release/python:python /usr/bin/python3 -m trivella_explorer
 
-# Kernel figures from Google Benchmark, whole-run ratios against the literal oracle, then the
-# precise method against GSL's rk8pd.
+# Kernel figures from Google Benchmark, whole-run ratios against the literal oracle, the
+# precise method against GSL's rk8pd, long engine runs, then stability maps through the engine.
 bench:
 	sh tools/ensure_packages.sh $(BENCH_PACKAGES)
 	cmake --preset release -DBUILD_TESTING=ON -DTRIVELLA_BENCH=ON
-	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench precise_bench engine_bench
+	cmake --build --preset release -j $(JOBS) --target kernel_bench whole_run_bench precise_bench engine_bench grid_bench
 	build/release/bench/kernel_bench
 	build/release/bench/whole_run_bench $(BENCH_ARGS)
 	build/release/bench/precise_bench
 	build/release/bench/engine_bench
+	build/release/bench/grid_bench

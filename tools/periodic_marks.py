@@ -1,11 +1,13 @@
-"""The periodic orbits of a run of trivella --precise --periodic Q, for plot_section.py.
+"""The periodic orbits of a run of trivella --precise --periodic Q, for plot_section.py: drawn
+as the run's own map, or (--periodic DIR) as marks over the map of another run.
 
 RESULT/periodic.txt has one line per condition with the orbit's minimal period q and its
 kind; RESULT/lL.txt holds the q points of each converged orbit, in condition order.
 """
+import math
 import os
 
-from section_files import InputError, read_text
+from section_files import InputError, read_ini, read_points, read_text
 
 MARKERS = {"elliptic": "o", "hyperbolic": "x", "parabolic": "D"}
 
@@ -60,3 +62,52 @@ def draw_periodic(plt, ax, groups, rows, ini):
                 label=f"φ0={phi0:.2f}, l0={l0:.2f}: period {q}, {kind}")
     ax.legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), fontsize="small",
               ncol=max(1, -(-n // 25)), frameon=False)
+
+
+def read_orbits(workdirs, L):
+    """The distinct orbits [(q, kind, points)] of the periodic runs in `workdirs`, for marks
+    over another run's map of the same L. One orbit found from several guesses counts once."""
+    orbits = {}
+    for workdir in workdirs:
+        rows = read_periodic(workdir)
+        if rows is None:
+            raise InputError(f"{workdir}: no RESULT/periodic.txt of the points in its lL.txt "
+                             "(a run of trivella --precise --periodic Q)")
+        ini = read_ini(os.path.join(workdir, "ini.txt"))
+        if ini["L"] != L:
+            raise InputError(f"{workdir}: L = {ini['L']:g}, the map's is {L:g}")
+        groups, missing, _ = split_by_periods(read_points(os.path.join(workdir, "RESULT",
+                                                                       "lL.txt")), rows)
+        if missing:
+            raise InputError(f"{workdir}/RESULT/lL.txt lacks {missing} points of periodic.txt")
+        for (q, kind), g in zip(rows, groups):
+            if g:
+                start = min((round(p[0], 5) % round(2 * math.pi, 5), round(p[1], 5)) for p in g)
+                orbits[(q, start)] = (q, kind, g)
+    return [orbits[key] for key in sorted(orbits)]
+
+
+def draw_marks(ax, orbits):
+    """Marks over a coloured map, black edged in white to show on any colour: a filled circle
+    on each point of an elliptic orbit, a cross on a hyperbolic one, a diamond on a parabolic
+    one; the legend names the kinds and the periods there are."""
+    from matplotlib.lines import Line2D
+    for _, kind, g in orbits:
+        ax.plot([p[0] for p in g], [p[1] for p in g], linestyle="none",
+                marker={"elliptic": "o", "hyperbolic": "X", "parabolic": "D"}[kind],
+                markersize=6 if kind == "elliptic" else 7, color="black",
+                markeredgecolor="white", markeredgewidth=0.8,
+                zorder=3)
+    handles = []
+    for kind, marker in (("elliptic", "o"), ("hyperbolic", "X"), ("parabolic", "D")):
+        periods = sorted({q for q, k, _ in orbits if k == kind})
+        if periods:
+            handles.append(Line2D([], [], linestyle="none", marker=marker, markersize=7,
+                                  color="black", markeredgecolor="white",
+                                  label=f"{kind}, period {_span(periods)}"))
+    ax.legend(handles=handles, loc="upper center", bbox_to_anchor=(0.5, -0.1), ncol=3,
+              fontsize="small", frameon=False, title="periodic orbits")
+
+
+def _span(periods):
+    return f"{periods[0]}" if len(periods) == 1 else f"{periods[0]}–{periods[-1]}"

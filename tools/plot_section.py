@@ -3,8 +3,11 @@
 
 Reads ini.txt and RESULT/lL.txt from a working directory and draws every
 initial condition's section points (phi, l/L) in its own colour, or with
---color chaos in the colour of its chaos indicator from RESULT/chaos.txt. After a run of
-trivella --precise --periodic Q it marks each periodic orbit found by its kind.
+--color chaos in the colour of its chaos indicator from RESULT/chaos.txt, or with --color
+rotation in the colour of its rotation number from RESULT/rotation.txt. After a run of
+trivella --precise --periodic Q it marks each periodic orbit found by its kind; --periodic DIR
+marks those of such a run over the map. A directory whose latest result is RESULT/grid.txt
+(trivella --grid) gets its heat map instead.
 """
 import argparse
 import math
@@ -12,7 +15,9 @@ import os
 import sys
 
 import chaos_colors
+import grid_heat_map
 import periodic_marks
+import rotation_colors
 from section_files import (InputError, drop_non_finite, read_extras, read_ini,
                            read_points, split_by_condition, warn)
 
@@ -25,11 +30,13 @@ KEY_RECT = (0.73, 0.09, 0.025, 0.81)  # the colour bar that replaces a long lege
 MAX_LEGEND = 12  # more conditions than this get a colour bar instead of one entry each
 
 
-def title(ini, info, coloured_by_chaos, periodic=False):
+def title(ini, info, coloured_by_chaos, periodic=False, coloured_by_rotation=False):
     """The picture's title: the method, L, tol and every constant set apart from its default
     (info: run_info.txt as a dict, or None for a classic run without one)."""
     what = ("Section map coloured by MEGNO " + chaos_colors.MEAN_Y if coloured_by_chaos
             else "Section map")
+    if coloured_by_rotation:
+        what = "Section map coloured by rotation number"
     if periodic:
         what = "Periodic orbits"
     info = info or {}
@@ -52,11 +59,14 @@ def _number_text(text):
         return text
 
 
-def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
+def draw(groups, ini, out_path, info=None, chaos=None, periodic=None, rotation=None,
+         marks=None):
     """Draw the section map to out_path; the format follows its extension.
 
     chaos: None, or (rows, threshold) from chaos_colors to colour by MEGNO.
     periodic: None, or the (q, kind) rows of periodic_marks to mark periodic orbits.
+    rotation: None, or the rows of rotation_colors to colour by rotation number.
+    marks: None, or the orbits of periodic_marks.read_orbits to mark over the map.
     """
     import matplotlib
     matplotlib.use("Agg")
@@ -65,6 +75,9 @@ def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
     if periodic is not None:
         fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
         periodic_marks.draw_periodic(plt, ax, groups, periodic, ini)
+    elif rotation is not None:
+        fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
+        rotation_colors.draw_rotation(plt, fig, ax, groups, rotation)
     elif chaos is None:
         fig = plt.figure(figsize=FIGSIZE, dpi=DPI)
         ax = fig.add_axes(MAP_RECT)
@@ -72,12 +85,15 @@ def draw(groups, ini, out_path, info=None, chaos=None, periodic=None):
     else:
         fig, ax = plt.subplots(figsize=FIGSIZE, dpi=DPI, layout="constrained")
         chaos_colors.draw_chaos(plt, fig, ax, groups, ini, *chaos)
+    if marks:
+        periodic_marks.draw_marks(ax, marks)
     ax.set_xlim(0.0, 2.0 * math.pi)
     ax.set_xticks([k * math.pi / 2 for k in range(5)])
     ax.set_xticklabels(["0", "π/2", "π", "3π/2", "2π"])
     ax.set_xlabel("φ")
     ax.set_ylabel("l / L")
-    ax.set_title(title(ini, info, chaos is not None, periodic is not None), fontsize="medium")
+    ax.set_title(title(ini, info, chaos is not None, periodic is not None, rotation is not None),
+                 fontsize="medium")
     ax.grid(True, alpha=0.3)
     try:
         fig.savefig(out_path, dpi=DPI)
@@ -120,19 +136,26 @@ def parse_args(argv):
                    help="working directory of the run (default: current "
                         "directory)")
     p.add_argument("-o", "--output", metavar="FILE",
-                   help="picture to write (default: DIR/RESULT/lL.png); the "
+                   help="picture to write (default: DIR/RESULT/lL.png, or grid.png); the "
                         "format follows the extension: .png, .svg or .pdf; "
                         "a relative FILE is relative to the current directory")
-    p.add_argument("--color", choices=("condition", "chaos"), default="condition",
+    p.add_argument("--color", choices=("condition", "chaos", "rotation", "megno", "lyapunov"),
                    help="condition: one colour per condition (default); chaos: the "
                         "colour of its mean MEGNO from DIR/RESULT/chaos.txt, written by "
-                        "trivella --precise --chaos")
+                        "trivella --precise --chaos; rotation: the colour of its rotation "
+                        "number from DIR/RESULT/rotation.txt (trivella --precise --rotation). "
+                        "A grid (DIR/RESULT/grid.txt, drawn to grid.png) is coloured by megno "
+                        "(default), lyapunov or rotation")
+    p.add_argument("--periodic", action="append", default=[], metavar="PDIR",
+                   help="mark the periodic orbits of PDIR, a run of trivella --precise "
+                        "--periodic Q at the same L, over the map (repeatable)")
     return p.parse_args(argv)
 
 
 def main(argv=None):
     args = parse_args(sys.argv[1:] if argv is None else argv)
-    out = args.output or os.path.join(args.workdir, "RESULT", "lL.png")
+    grid = grid_heat_map.current_grid(args.workdir)
+    out = args.output or os.path.join(args.workdir, "RESULT", "grid.png" if grid else "lL.png")
     ext = os.path.splitext(out)[1].lower()
     try:
         if ext not in (".png", ".svg", ".pdf"):
@@ -140,6 +163,16 @@ def main(argv=None):
                              "(use .png, .svg or .pdf)")
         if not os.path.isdir(args.workdir):
             raise InputError(f"{args.workdir}: no such directory")
+        if grid:
+            if args.periodic:
+                raise InputError("--periodic marks orbits over a section map, not over "
+                                 "RESULT/grid.txt")
+            grid_heat_map.plot_grid(grid, out, args.color)
+            print(f"plot_section: wrote {out}")
+            return 0
+        if args.color in ("megno", "lyapunov"):
+            raise InputError(f"--color {args.color} draws RESULT/grid.txt of trivella --grid, "
+                             f"which {args.workdir} does not hold")
         ini = read_ini(os.path.join(args.workdir, "ini.txt"))
         lL = os.path.join(args.workdir, "RESULT", "lL.txt")
         points = read_points(lL)
@@ -165,8 +198,11 @@ def main(argv=None):
         if not any(groups):
             raise InputError(f"{lL}: no finite point to draw")
         info, chaos = read_extras(args.workdir, ini, args.color)
+        rotation = (rotation_colors.read_rotation_rows(args.workdir, ini)
+                    if args.color == "rotation" else None)
+        marks = periodic_marks.read_orbits(args.periodic, ini["L"]) if args.periodic else None
         try:
-            draw(groups, ini, out, info, chaos, periodic)
+            draw(groups, ini, out, info, chaos, periodic, rotation, marks)
         except ImportError:
             raise InputError("matplotlib is not available (install it with: "
                              "apt-get install python3-matplotlib)") from None

@@ -61,7 +61,11 @@ class PeriodicOrbit:
     points: np.ndarray
 
 
-def periodic_orbit(phi, l, q, *, L=1.0, params=None, tol=1e-14, h0=1.0):
+# The longest period periodic_orbit and trivella --periodic search for.
+MAX_PERIOD = _skeleton.max_period
+
+
+def periodic_orbit(phi, l, q, *, L=1.0, params=None, tol=1e-14, h0=1.0, keep_going=None):
     """The periodic orbit of period q (or a divisor of it) found from the guess (phi, l).
 
     Parameters
@@ -69,7 +73,7 @@ def periodic_orbit(phi, l, q, *, L=1.0, params=None, tol=1e-14, h0=1.0):
     phi, l : float
         The guess, a point of the section; l not divided by L.
     q : int
-        The period, 1 to 1000.
+        The period, 1 to MAX_PERIOD (1000).
     L : float
         Reference L.
     params : dict, optional
@@ -78,6 +82,9 @@ def periodic_orbit(phi, l, q, *, L=1.0, params=None, tol=1e-14, h0=1.0):
         Error bound of the precise method (> 0).
     h0 : float
         Its sign is the direction of time; a negative one searches on the inverse map.
+    keep_going : callable, optional
+        keep_going() -> bool, asked a few times a second; False stops the search, which then
+        ends not converged.
 
     Returns
     -------
@@ -88,31 +95,39 @@ def periodic_orbit(phi, l, q, *, L=1.0, params=None, tol=1e-14, h0=1.0):
     """
     phi = _checks.real("phi", phi)
     l = _checks.real("l", l)
-    q = _checks.count("q", q, 1, 1000)
+    q = _checks.count("q", q, 1, MAX_PERIOD)
     s = _precise_settings(L, tol, h0, params)
-    d = _skeleton.periodic_orbit(phi, l, q, **s)
+    d = _skeleton.periodic_orbit(phi, l, q, keep_going=_keep_going(keep_going), **s)
     (re1, im1), (re2, im2) = d.pop("multipliers")
     return PeriodicOrbit(multipliers=np.array([complex(re1, im1), complex(re2, im2)]), **d)
 
 
-def rotation_numbers(phi0, l0, n_points, *, L, h0, tol, params=None):
+def rotation_numbers(phi0, l0, n_points, *, L, h0, tol, params=None, keep_going=None):
     """The rotation number of each condition over its n_points section points.
 
     Returns a structured array of ROTATION_DTYPE: rotation (for a circulating orbit the mean
     advance of phi per period over 2*pi; for a librating one the clockwise advance of the
     angle about the orbit's centre, modulo 1), circulating, and digits (to which the numbers
     of the orbit's two halves agree: chaotic orbits below about 4). NaN for orbits of fewer
-    than 8 points.
+    than 8 points. keep_going() -> bool, asked a few times a second, stops the run when it
+    answers False: the conditions not finished by then get NaN.
     """
     phi, l, _ = _checks.conditions(phi0, l0)
     n_points = _checks.count("n_points", n_points, 0, _checks.MAX_INT)
     s = _precise_settings(L, tol, h0, params)
-    number, circulating, digits = _skeleton.rotation(phi, l, n_points, **s)
+    number, circulating, digits = _skeleton.rotation(phi, l, n_points,
+                                                     keep_going=_keep_going(keep_going), **s)
     out = np.empty(phi.size, dtype=ROTATION_DTYPE)
     out["rotation"] = number
     out["circulating"] = circulating
     out["digits"] = digits
     return out
+
+
+def _keep_going(value):
+    if value is not None and not callable(value):
+        raise TypeError(f"keep_going must be callable, got {type(value).__name__}")
+    return value
 
 
 def _precise_settings(L, tol, h0, params):

@@ -7,10 +7,11 @@ from trivella import _engine as _module
 
 
 def model_info():
-    """{"names": [...], "defaults": {name: value}, "megno_threshold": float}. A default is
-    the shortest decimal that reads back as its single-precision value (0.4, not
-    0.4000000059604645), as a user would type it."""
+    """{"names": [...], "defaults": {name: value}, "megno_threshold": float, "max_period":
+    int}. A default is the shortest decimal that reads back as its single-precision value
+    (0.4, not 0.4000000059604645), as a user would type it."""
     info = dict(_module.model_info())
+    info["max_period"] = _module.max_period
     info["defaults"] = {k: float(str(np.float32(v))) for k, v in info["defaults"].items()}
     return info
 

@@ -8,6 +8,8 @@ import time
 
 import trivella
 
+from .orbit_rotation import send_rotations
+
 # The peer closed or reset its end. POLLRDHUP sees the close even when bytes it sent are still
 # unread, which a zero-length peek would not.
 _GONE = select.POLLRDHUP | select.POLLHUP | select.POLLERR | select.POLLNVAL
@@ -29,6 +31,7 @@ class ChunkedLines:
     def __init__(self, handler):
         self.handler = handler
         self.started = False
+        self.complete = []  # the orbits whose end "complete" went out
 
     def line(self, record):
         if not self.started:
@@ -40,6 +43,8 @@ class ChunkedLines:
             h.send_header("Cache-Control", "no-store")
             h.send_header("Connection", "close")
             h.end_headers()
+        if record.get("end") == "complete":
+            self.complete.append(record["orbit"])
         data = (json.dumps(record, separators=(",", ":"), allow_nan=False) + "\n").encode()
         self.handler.wfile.write(b"%x\r\n%s\r\n" % (len(data), data))
 
@@ -94,7 +99,8 @@ def _run(request, first, h_start, threads, out, keep_going):
 def stream_orbits(handler, request):
     """Answers `request`, checked by parse_orbit_request, on `handler`'s connection: 200 with
     lines {"orbit": k, "points": [...]} as they come and one {"orbit": k, "end": ...} per orbit
-    that ends, then {"done": true}; 503 when no core frees up within the time limit; 400
+    that ends, with the precise method then {"orbit": k, "rotation": ...} for each complete
+    orbit, and {"done": true}; 503 when no core frees up within the time limit; 400
     should the engine still refuse an argument.
 
     A failed orbit is reported and the next one starts afresh from h0 (the step size it left
@@ -140,6 +146,8 @@ def stream_orbits(handler, request):
                 break
             first = last["orbit"] + 1
             h_start = None
+        if request["method"] == "precise" and not why_stopped:
+            send_rotations(request, out.complete, out, keep_going, threads)
         out.line({"done": True})
         out.finish()
     except (ValueError, TypeError) as error:

@@ -1,6 +1,7 @@
 """The explorer's HTTP server: the page's files, GET /api/model, POST /api/ini, which reads an
-ini.txt's text with the program's own reader, and POST /api/orbit, which streams the orbits of
-a list of seeds.
+ini.txt's text with the program's own reader, POST /api/orbit, which streams the orbits of
+a list of seeds, POST /api/periodic, which finds a periodic orbit near a guess, and POST
+/api/stability, which streams the chaos indicator of a view's cells.
 
 It binds 127.0.0.1 only and answers only to its own address. Nothing it does writes a file.
 """
@@ -20,6 +21,10 @@ from .guards import MAX_CONNECTIONS, REQUEST_DEADLINE, Deadlines, refusal
 from .model import model_info, read_ini_text
 from .orbit_request import MAX_BODY, BadRequest, check_params, parse_orbit_request
 from .orbit_stream import stream_orbits
+from .periodic_request import parse_periodic_request
+from .periodic_search import answer_periodic
+from .stability_request import parse_stability_request
+from .stability_stream import stream_stability
 
 WEB_DIR = Path(__file__).resolve().parents[2] / "web"
 TIME_LIMIT = 30.0  # seconds of computation per request
@@ -97,8 +102,11 @@ class ExplorerHandler(BaseHTTPRequestHandler):
         if self.refused("POST"):
             return
         path = urlsplit(self.path).path
-        if path not in ("/api/orbit", "/api/ini"):
-            self.send_json(404, {"error": "the POSTs are /api/orbit and /api/ini"})
+        parsers = {"/api/orbit": parse_orbit_request, "/api/periodic": parse_periodic_request,
+                   "/api/stability": parse_stability_request}
+        if path not in parsers and path != "/api/ini":
+            self.send_json(404, {"error": "the POSTs are /api/orbit, /api/periodic, "
+                                          "/api/stability and /api/ini"})
             return
         limit = MAX_INI_BODY if path == "/api/ini" else MAX_BODY
         try:
@@ -120,11 +128,16 @@ class ExplorerHandler(BaseHTTPRequestHandler):
             self.answer_ini(body)
             return
         try:
-            request = parse_orbit_request(body)
+            request = parsers[path](body)
         except BadRequest as error:
             self.send_json(400, {"error": str(error)})
             return
-        stream_orbits(self, request)
+        if path == "/api/periodic":
+            answer_periodic(self, request)
+        elif path == "/api/stability":
+            stream_stability(self, request)
+        else:
+            stream_orbits(self, request)
 
     def answer_ini(self, body):
         """{"text": the text of an ini.txt} -> its settings and seeds, read by the program's
@@ -148,7 +161,8 @@ class ExplorerHandler(BaseHTTPRequestHandler):
 
 class ExplorerServer(ThreadingHTTPServer):
     """The server and what its requests share: the file table, one slot per core, the time
-    limit, the request deadlines, and the number of orbit requests being computed."""
+    limit, the request deadlines, and the number of orbit and stability requests being
+    computed."""
 
     daemon_threads = True
     request_queue_size = 2 * MAX_CONNECTIONS  # the listen backlog: beyond it connects stall
@@ -159,6 +173,7 @@ class ExplorerServer(ThreadingHTTPServer):
         self.root_fd = static_files.open_root(web_dir)
         self.time_limit = time_limit
         self.slots = threading.BoundedSemaphore(slots)
+        self.slot_count = slots
         self.stopping = threading.Event()
         self.verbose = verbose
         self.deadlines = Deadlines()
@@ -177,7 +192,7 @@ class ExplorerServer(ThreadingHTTPServer):
 
     @property
     def runs(self):
-        """Orbit requests being computed now."""
+        """Orbit and stability requests being computed now."""
         with self._lock:
             return self._runs
 

@@ -4,22 +4,14 @@
 
 #include <utility>
 
-#include "chaos/chaos_accumulator.hpp"
-#include "dynamics/constants.hpp"
 #include "dynamics/integration_state.hpp"
-#include "precise/precise_advance.hpp"
-#include "precise/precise_lanes.hpp"
-#include "precise/precise_outcome.hpp"
+#include "engine/precise_job.hpp"
 #include "section/section_lanes.hpp"
 #include "section/section_outcome.hpp"
 #include "section/speculative_run.hpp"
 #include "section/stop_cause.hpp"
 
 namespace {
-
-// Points gathered before one hand-over of the precise method: a lock and wake-up per point
-// would cost more than the point.
-constexpr std::size_t precise_batch = 256;
 
 // Tells the engine the first accepted step of slot `index` from the job's starting step size,
 // against which it confirms the condition in its turn.
@@ -108,75 +100,9 @@ void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
   }
 }
 
-precise_config precise_config_for(const run_request& r, const job_channel& ch) {
-  precise_config c;
-  c.tol = r.config.tol;
-  c.direction = 0.0 < r.h0 ? 1 : -1;
-  c.tangent = r.chaos;
-  c.cancel = &ch.cancel;
-  return c;
-}
-
-// A lane of a precise job: one condition, its state, its indicator and its points not yet
-// handed over.
-struct precise_lane {
-  std::size_t slot = 0;
-  precise_state state;
-  chaos_accumulator chaos;
-  point_list batch;
-};
-
-// The precise method: conditions are independent, so the job's conditions advance together,
-// one section point at a time, in SIMD lanes; a lane that stops leaves the others going.
-void run_precise(const run_request& r, job_channel& ch) {
-  const precise_config c = precise_config_for(r, ch);
-  // The map's period: two periods of the forcing.
-  const double period = four_pi / static_cast<double>(r.m.omega);
-  std::vector<precise_lane> lanes(r.y0.size());
-  for (std::size_t i = 0; i < lanes.size(); ++i) {
-    lanes[i].slot = i;
-    lanes[i].state = precise_start(r.m, c, r.y0[i]);
-  }
-  std::vector<precise_state> states;
-  std::vector<precise_stop> stops;
-  for (int k = 0; k < r.config.n_points && !lanes.empty(); ++k) {
-    states.clear();
-    for (const precise_lane& lane : lanes) {
-      states.push_back(lane.state);
-    }
-    stops.assign(states.size(), precise_stop::done);
-    precise_advance_lanes(r.m, c, states, stops);
-    std::vector<precise_lane> going;
-    for (std::size_t i = 0; i < lanes.size(); ++i) {
-      precise_lane& lane = lanes[i];
-      lane.state = states[i];
-      const bool stopped = stops[i] != precise_stop::done;
-      if (!stopped) {
-        lane.batch.push_back(precise_point(lane.state, r.m.L));
-        if (c.tangent) {
-          chaos_record_point(lane.chaos, lane.state.tangent);
-        }
-      }
-      const bool last = stopped || k + 1 == r.config.n_points;
-      if ((last || lane.batch.size() >= precise_batch) &&
-          !hand_over(ch, lane.slot, lane.batch, last)) {
-        return;
-      }
-      if (stopped) {
-        finish(ch, lane.slot, describe_precise_stop(stops[i], lane.state, r.m));
-      } else if (last) {
-        finish(ch, lane.slot, "", c.tangent ? chaos_finish(lane.chaos, period) : chaos_summary{});
-      } else {
-        going.push_back(std::move(lane));
-      }
-    }
-    lanes = std::move(going);
-  }
-}
-
 void run_job(const run_request& r, double h_start, job_channel& ch) {
   if (r.method == run_method::precise) {
-    run_precise(r, ch);
+    run_precise_job(r, ch);
   } else if (r.y0.size() == 1) {
     run_classic(r, h_start, ch);
   } else {
@@ -194,9 +120,13 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.channel = std::make_shared<job_channel>();
   job.channel->slots.resize(static_cast<std::size_t>(count));
   job.channel->spool_dir = r.spool_dir;
-  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}};
+  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}, {}};
   const auto begin = r.y0.begin() + first;
   own.y0.assign(begin, begin + count);
+  if (!r.condition_m.empty()) {
+    const auto models = r.condition_m.begin() + first;
+    own.condition_m.assign(models, models + count);
+  }
   job.worker = std::jthread([request = std::move(own), h_start, channel = job.channel] {
     run_job(request, h_start, *channel);
   });

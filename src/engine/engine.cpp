@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <stdexcept>
+#include <string>
 #include <system_error>
 #include <type_traits>
 #include <utility>
@@ -219,9 +221,27 @@ run_outcome run_all(engine_state& st) {
   return st.outcome;
 }
 
+// Constants per condition are for the precise method only: the classic one carries its step
+// size from one condition to the next, which a change of model would make meaningless.
+void check_condition_models(const run_request& r) {
+  if (r.condition_m.empty()) {
+    return;
+  }
+  if (r.method != run_method::precise) {
+    throw std::invalid_argument(
+        "constants per condition (condition_m) need the precise method; the classic one takes "
+        "one model for every condition");
+  }
+  if (r.condition_m.size() != r.y0.size()) {
+    throw std::invalid_argument("condition_m holds " + std::to_string(r.condition_m.size()) +
+                                " models for " + std::to_string(r.y0.size()) + " conditions");
+  }
+}
+
 }  // namespace
 
 run_outcome run_engine(const run_request& r, const run_events& e) {
+  check_condition_models(r);
   engine_state st{r, e, {}, 0, thread_count(r.threads), {}};
   try {
     return run_all(st);

@@ -9,6 +9,8 @@
 // another with the step size carried over. Points computed ahead of their turn wait in
 // unnamed files in r.spool_dir, so memory stays flat whatever n_points; the workers are
 // joined before run_engine returns, a stop or an exception included.
+// Throws std::invalid_argument, before any work, when r.condition_m is not empty and the
+// method is classic or the models are not one per condition.
 run_outcome run_engine(const run_request& r, const run_events& e);
 
 // The number of conditions computed at once for `threads`; 0: one per CPU this process may

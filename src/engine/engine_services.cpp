@@ -10,6 +10,7 @@ precise_config config_of(const skeleton_settings& s) {
   precise_config c;
   c.tol = s.tol;
   c.direction = s.direction;
+  c.cancel = s.cancel;
   return c;
 }
 

@@ -1,9 +1,11 @@
 // The engine's services beside run_engine, for the Python module: ini.txt read as the program
 // reads it, the chaos verdict's rule, the classic method's first accepted step, and the skeleton
-// of the map (periodic orbits, rotation numbers). The module reaches the other folders only here.
+// of the map (periodic orbits, rotation numbers, with their records and the longest period
+// searched for, max_periodic_period). The module reaches the other folders only here.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -37,10 +39,12 @@ verdict_rule chaos_verdict_rule();
 bool classic_first_step(const model_params& m, const run_config& config,
                         const std::array<double, 2>& y0, double h, double& first_h);
 
-// The precise method's settings for the skeleton: tolerance and direction of time (+1, -1).
+// The precise method's settings for the skeleton: tolerance, direction of time (+1, -1), and
+// a flag that, once set, stops the integration at its next step.
 struct skeleton_settings {
   double tol = 0.0;
   int direction = 1;
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The periodic orbit of period q (or a divisor of it) found by Newton's method from x0.

@@ -14,14 +14,18 @@ enum class lane_isa { baseline, avx2, avx512 };
 // The widest instruction set this processor and its operating system support.
 lane_isa best_lane_isa();
 
-// The two kernels of a block of W lanes.
+// The kernels of a block of W lanes.
 template <int W>
 struct block_kernels {
   // Fills orders 1..p of every lane from the order-0 inputs phi0, phi0_lo, omega_tau, l[0]
-  // and, with the tangent, u[0] and w[0].
-  void (*coefficients)(const series_constants& c, series_block<W>& b) = nullptr;
+  // and, with the tangent, u[0] and w[0], each lane with its own constants.
+  void (*coefficients)(const lane_constants<W>& c, series_block<W>& b) = nullptr;
   // Fills d_phi, d_l (with the tangent d_u, d_w too) from the coefficients and h.
-  void (*increments)(const series_constants& c, series_block<W>& b) = nullptr;
+  void (*increments)(const lane_constants<W>& c, series_block<W>& b) = nullptr;
+  // Fills h_tol of every lane by tolerance_step's rule from the coefficients of orders p - 1
+  // and p; returns the lanes (bit j for lane j) whose h_tol must come from tolerance_step
+  // itself, their arguments being off the common path of the portable functions.
+  unsigned (*step_sizes)(const lane_constants<W>& c, series_block<W>& b) = nullptr;
 };
 
 // One instruction set's kernels for every lane count. Where a set has nothing wider to offer

@@ -19,10 +19,11 @@ precise_state precise_start(const model_params& /*m*/, const precise_config& c,
 
 precise_stop precise_advance(const model_params& m, const precise_config& c, precise_state& s) {
   const series_constants k = make_series_constants(m, c);
+  const series_constants* constants[1] = {&k};
   precise_state* lane[1] = {&s};
   precise_stop stop[1] = {precise_stop::done};
   // One lane is scalar code on every processor.
-  advance_to_section<1>(k, c, kernels_for(lane_isa::baseline).w1, lane, stop);
+  advance_to_section<1>(constants, c, kernels_for(lane_isa::baseline).w1, lane, stop);
   return stop[0];
 }
 

@@ -49,11 +49,24 @@ template <typename Add>
 //   u' = (alpha + beta cos theta) w - v (l sin theta) u,
 //   w' = v ((l^2 - L^2) cos theta) u + v (l sin theta) w.
 // W lanes of a block of BW, from lane `first` on: a wide block runs in narrower parts where the
-// instruction set has too few registers for its full width.
+// instruction set has too few registers for its full width. Each lane reads its own constants,
+// with the very operations a block of one condition performs.
 template <int W, int BW, bool Tangent>
-[[gnu::always_inline]] inline void series_kernel(const series_constants& k, series_block<BW>& b,
+[[gnu::always_inline]] inline void series_kernel(const lane_constants<BW>& k, series_block<BW>& b,
                                                  int first) {
   using V = lanes<W>;
+  V alpha;
+  V beta;
+  V v;
+  V forcing;
+  V omega;
+  V LL;
+  load_at<W>(alpha, k.alpha + first);
+  load_at<W>(beta, k.beta + first);
+  load_at<W>(v, k.v + first);
+  load_at<W>(forcing, k.forcing + first);
+  load_at<W>(omega, k.omega + first);
+  load_at<W>(LL, k.LL + first);
   V l[max_order + 1];
   V u[max_order + 1];
   V w[max_order + 1];
@@ -84,7 +97,7 @@ template <int W, int BW, bool Tangent>
     load_at<W>(w[0], b.w[0] + first);
   }
   for (int n = 0; n < k.order; ++n) {
-    const double inv = k.inv[n + 1];
+    const double inv = series_inverse[n + 1];
     // Products whose factors are all known up to order n.
     V ll[2] = {};
     V cl[2] = {};
@@ -99,8 +112,8 @@ template <int W, int BW, bool Tangent>
             cw[r] += co[i] * w[n - i];
           }
         });
-    q[n] = n == 0 ? (ll[0] + ll[1]) - k.LL : ll[0] + ll[1];
-    g[n] = (k.alpha * l[n] + k.beta * (cl[0] + cl[1])) + k.forcing * fs[n];
+    q[n] = n == 0 ? (ll[0] + ll[1]) - LL : ll[0] + ll[1];
+    g[n] = (alpha * l[n] + beta * (cl[0] + cl[1])) + forcing * fs[n];
     if constexpr (Tangent) {
       sl[n] = sl_n[0] + sl_n[1];
     }
@@ -123,11 +136,11 @@ template <int W, int BW, bool Tangent>
           }
         });
     const V phi_next = g[n] * inv;
-    l[n + 1] = (k.beta * (sq[0] + sq[1])) * inv;
+    l[n + 1] = (beta * (sq[0] + sq[1])) * inv;
     s[n + 1] = (2.0 * (gc[0] + gc[1])) * inv;
     co[n + 1] = -(2.0 * (gs[0] + gs[1])) * inv;
-    fs[n + 1] = (k.omega * fc[n]) * inv;
-    fc[n + 1] = -(k.omega * fs[n]) * inv;
+    fs[n + 1] = (omega * fc[n]) * inv;
+    fc[n + 1] = -(omega * fs[n]) * inv;
     store_at<W>(b.phi[n + 1] + first, phi_next);
     store_at<W>(b.l[n + 1] + first, l[n + 1]);
     if constexpr (Tangent) {
@@ -135,8 +148,8 @@ template <int W, int BW, bool Tangent>
       V cqu[2] = {};
       sum_in_halves(
           n, [&](int i, auto r) __attribute__((always_inline)) { cqu[r] += cq[i] * u[n - i]; });
-      u[n + 1] = ((k.alpha * w[n] + k.beta * (cw[0] + cw[1])) - k.v * (slu[0] + slu[1])) * inv;
-      w[n + 1] = (k.v * ((cqu[0] + cqu[1]) + (slw[0] + slw[1]))) * inv;
+      u[n + 1] = ((alpha * w[n] + beta * (cw[0] + cw[1])) - v * (slu[0] + slu[1])) * inv;
+      w[n + 1] = (v * ((cqu[0] + cqu[1]) + (slw[0] + slw[1]))) * inv;
       store_at<W>(b.u[n + 1] + first, u[n + 1]);
       store_at<W>(b.w[n + 1] + first, w[n + 1]);
     }
@@ -158,7 +171,7 @@ template <int W, int BW>
 }
 
 template <int W, int BW = W>
-[[gnu::always_inline]] inline void increments_for(const series_constants& c, series_block<BW>& b,
+[[gnu::always_inline]] inline void increments_for(const lane_constants<BW>& c, series_block<BW>& b,
                                                   int first = 0) {
   lanes<W> h;
   load_at<W>(h, b.h + first);
@@ -171,7 +184,7 @@ template <int W, int BW = W>
 }
 
 template <int W, int BW = W>
-[[gnu::always_inline]] inline void kernel_for(const series_constants& c, series_block<BW>& b,
+[[gnu::always_inline]] inline void kernel_for(const lane_constants<BW>& c, series_block<BW>& b,
                                               int first = 0) {
   if (c.tangent) {
     series_kernel<W, BW, true>(c, b, first);

@@ -30,8 +30,5 @@ series_constants make_series_constants(const model_params& m, const precise_conf
   k.tol_rate = c.tol / (budget_points * (2.0 * two_pi_hi / std::fabs(k.omega)));
   k.order = series_order(k.tol_rate);
   k.tangent = c.tangent;
-  for (int n = 1; n <= max_order; ++n) {
-    k.inv[n] = 1.0 / n;
-  }
   return k;
 }

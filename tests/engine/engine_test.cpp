@@ -12,11 +12,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "dynamics/model_rules.hpp"
+#include "model_fixture.hpp"
 
 namespace {
 
@@ -114,6 +117,64 @@ TEST(Engine, OneConditionAloneGivesTheBytesItGivesAmongMany) {
       }
     }
   }
+}
+
+// catches: a condition computed with the run's model or a neighbour's (series constants,
+// Taylor order, section times, the indicator's period, the point's L), and messages that name
+// another condition's constants
+TEST(Engine, EachConditionOfItsOwnModelGivesTheBytesItGivesAlone) {
+  run_request many = request(run_method::precise, 320, 1e-10, 0.0, 1.5f, spread(13));
+  many.chaos = true;
+  many.threads = 2;
+  std::mt19937_64 g(7);
+  for (std::size_t i = 0; i < many.y0.size(); ++i) {
+    many.condition_m.push_back(random_model(g, 1.5f, 0.1, 10.0));
+  }
+  for (double h0 : {0.1, -0.1}) {
+    many.h0 = h0;
+    const run_result together = run(many);
+    ASSERT_EQ(together.outcome.end, run_end::complete) << together.outcome.message;
+    for (std::size_t i = 0; i < many.y0.size(); ++i) {
+      run_request one = many;
+      one.m = many.condition_m[i];
+      one.condition_m.clear();
+      one.y0 = {many.y0[i]};
+      const run_result alone = run(one);
+      EXPECT_TRUE(same_bytes(alone.points[0], together.points[i])) << "condition " << i + 1;
+      const chaos_summary& a = alone.chaos[0];
+      const chaos_summary& t = together.chaos[i];
+      EXPECT_EQ(a.periods, 319);
+      EXPECT_EQ(t.periods, a.periods);
+      EXPECT_EQ(t.chaotic, a.chaotic);
+      EXPECT_EQ(std::memcmp(&a.megno, &t.megno, sizeof a.megno), 0) << "condition " << i + 1;
+      EXPECT_EQ(std::memcmp(&a.lyapunov, &t.lyapunov, sizeof a.lyapunov), 0);
+    }
+  }
+  // The third condition's own omega makes its step collapse: the run fails there, names that
+  // omega, and delivers the two before it whole.
+  many.h0 = 0.1;
+  many.condition_m[2].omega = 1e30f;
+  const run_result failed = run(many);
+  EXPECT_EQ(failed.outcome.end, run_end::failed);
+  EXPECT_EQ(failed.outcome.condition, 3);
+  EXPECT_NE(failed.outcome.message.find("omega = 1e+30"), std::string::npos)
+      << failed.outcome.message;
+  EXPECT_EQ(failed.outcome.points, 2 * 320);
+}
+
+// catches: constants per condition silently ignored by the classic method, or read past the
+// end of a list shorter than y0
+TEST(Engine, ConditionModelsAreRefusedWhereTheyCannotApply) {
+  run_request classic = request(run_method::classic, 10, 1e-9, 1e-6, 1.0f, spread(3));
+  classic.condition_m.assign(3, classic.m);
+  bool began = false;
+  run_events e;
+  e.begin = [&](int) { return began = true; };
+  EXPECT_THROW(run_engine(classic, e), std::invalid_argument);
+  run_request precise = request(run_method::precise, 10, 1e-10, 0.0, 1.0f, spread(3));
+  precise.condition_m.assign(2, precise.m);
+  EXPECT_THROW(run_engine(precise, e), std::invalid_argument);
+  EXPECT_FALSE(began);
 }
 
 // catches: a stop checked only between points (the classic step loop, its refinement, the

@@ -9,6 +9,8 @@
 #include <bit>
 #include <cstdint>
 #include <limits>
+#include <random>
+#include <set>
 #include <vector>
 
 #include "model_fixture.hpp"
@@ -93,6 +95,56 @@ TEST(PreciseLanes, BitIdenticalToScalarForEveryLaneCountAndIsa) {
       }
     }
   }
+}
+
+// Lanes of different models in one block: each lane gets the bits of its condition run alone,
+// for every instruction set, direction and tangent setting. `omega_min`..`omega_max` chooses
+// whether the lanes share one Taylor order or fall into several.
+void expect_mixed_lanes_match_alone(double omega_min, double omega_max, std::size_t n,
+                                    std::set<int>& orders) {
+  std::mt19937_64 g(20261207);
+  for (lane_isa isa : supported_isas()) {
+    for (int direction : {1, -1}) {
+      for (bool tangent : {false, true}) {
+        precise_config c;
+        c.tol = 1e-10;
+        c.direction = direction;
+        c.tangent = tangent;
+        const auto y0 = starts(2.0);
+        std::vector<model_params> models;
+        std::vector<series_constants> constants;
+        std::vector<precise_state> lanes;
+        for (std::size_t i = 0; i < n; ++i) {
+          models.push_back(random_model(g, 2.0f, omega_min, omega_max));
+          constants.push_back(make_series_constants(models.back(), c));
+          orders.insert(constants.back().order);
+          lanes.push_back(precise_start(models.back(), c, y0[(i + 3) % y0.size()]));
+        }
+        std::vector<precise_state> alone = lanes;
+        std::vector<precise_stop> stops(n);
+        for (int point = 0; point < 4; ++point) {
+          precise_advance_lanes_on(isa, constants, c, lanes, stops);
+          for (std::size_t j = 0; j < n; ++j) {
+            EXPECT_EQ(stops[j], precise_advance(models[j], c, alone[j])) << j;
+            expect_same_bits(lanes[j], alone[j], j);
+          }
+        }
+      }
+    }
+  }
+}
+
+// catches: a block that computes with its first lane's constants, or with one order for all
+// its lanes; constants taken per lane in one instruction set and not in another
+TEST(PreciseLanes, LanesOfDifferentModelsEachGetTheirBitsAlone) {
+  // |omega| near 1 keeps one order: 15 lanes of different constants fill blocks of 8, 4, 2, 1.
+  std::set<int> orders;
+  expect_mixed_lanes_match_alone(0.9, 1.1, 15, orders);
+  EXPECT_EQ(orders.size(), 1u);
+  // |omega| from 0.1 to 10 spreads the lanes over several orders, in blocks of each.
+  orders.clear();
+  expect_mixed_lanes_match_alone(0.1, 10.0, 23, orders);
+  EXPECT_GE(orders.size(), 3u);
 }
 
 // catches: a cancel flag read only between points, or only by some block widths

@@ -56,7 +56,26 @@ def test_rotations_are_the_programs(program_run):
     (lambda: trivella.periodic_orbit(1.0, 0.0, 1, params={"z": 1}), ValueError, "params"),
     (lambda: trivella.section_map(1.0, 0.0, 5, L=1.0, h0=0.1, tol=1e-9, eps=1e-6,
                                   rotation=True), ValueError, "rotation"),
+    (lambda: trivella.periodic_orbit(1.0, 0.0, 1, keep_going=True), TypeError, "keep_going"),
 ])
 def test_bad_arguments_are_named(call, error, name):
     with pytest.raises(error, match=name):
         call()
+
+
+def test_keep_going_stops_the_work_and_hands_on_its_error():
+    # Each call takes far longer than the first question to keep_going (50 ms).
+    stopped = trivella.periodic_orbit(1.5, 1.0, 1000, L=5.0, tol=1e-12,
+                                      keep_going=lambda: False)
+    assert not stopped.converged and "stopped on request" in stopped.reason
+    assert stopped.points.shape == (0, 2)
+    rot = trivella.rotation_numbers([1.5, 1.0], [1.0, 2.0], 10**6, L=5.0, h0=0.1, tol=1e-9,
+                                    keep_going=lambda: False)
+    # catches: the average of a run cut short given as the orbit's rotation number
+    assert np.isnan(rot["rotation"]).all()
+
+    def fail():
+        raise KeyError("from keep_going")
+
+    with pytest.raises(KeyError, match="from keep_going"):
+        trivella.periodic_orbit(1.5, 1.0, 1000, L=5.0, tol=1e-12, keep_going=fail)

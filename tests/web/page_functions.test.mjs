@@ -7,6 +7,7 @@ import { next_batch } from '../../web/js/orbit_runner.js';
 import { caption_text, command_line, settings_record } from '../../web/js/exports.js';
 import { FULL_VIEW, MAX_SPAN, MIN_SPAN, view_problem } from '../../web/js/plot.js';
 import { default_settings } from '../../web/js/settings.js';
+import { LEVELS, pass_rows } from '../../web/js/stability_background.js';
 import { decimal_ticks, phi_ticks } from '../../web/js/ticks.js';
 import { state_from_hash, state_to_hash } from '../../web/js/url_state.js';
 
@@ -89,4 +90,16 @@ test('exports name the method, L, tol and every constant', () => {
   }
   assert.deepEqual(settings_record(s, [[1, 2]]).params, s.params);
   assert.equal(command_line(s, MODEL.defaults), 'trivella --precise --chaos --param e=0.55 DIR');
+});
+
+test('stability passes: requests cover each row once, within the server bound', () => {
+  const SERVER_MAX_CELLS = 4800; // stability_request.py
+  for (const [nx, ny] of LEVELS) {
+    for (const n of [1, 300, 301, 1000, 20000]) {
+      const rows = pass_rows(nx, ny, n);
+      assert.deepEqual(rows.flatMap(([a, b]) => Array.from({ length: b - a }, (_, k) => a + k)),
+        Array.from({ length: ny }, (_, k) => k), `${nx} x ${ny}, n_points ${n}`);
+      assert.ok(rows.every(([a, b]) => (b - a) * nx <= SERVER_MAX_CELLS), `${nx}, ${n}`);
+    }
+  }
 });

@@ -10,6 +10,8 @@
 //        {"orbit": k, "end": "failed" | "stopped", "count", "message"}
 //        and last {"done": true}; orbits after a stopped one are not reported
 //   400: {"error": "..."} for a request that is refused before any work starts
+//   POST api/stability  {n_points, tol, h0, L, params, view: [x0, x1, y0, y1], cells: [nx, ny],
+//        rows: [first, end]}: the cells' chaos indicator, docs/explorer.md
 
 export class ApiError extends Error {}
 
@@ -59,8 +61,14 @@ export function orbit_request(s, seeds, h_start) {
 
 // Sends the request and hands each record to on_record as it arrives. Resolves once the
 // server says it is done; rejects with ApiError, or with an AbortError when `signal` aborts.
-export async function stream_orbits(request, on_record, signal) {
-  const response = await fetch('api/orbit', {
+export function stream_orbits(request, on_record, signal) {
+  return stream_records('api/orbit', request, on_record, signal);
+}
+
+// Posts `request` to `path` and hands each line of the newline-delimited JSON answer to
+// on_record as it arrives. Resolves with the last line, {"done": true, ...}.
+export async function stream_records(path, request, on_record, signal) {
+  const response = await fetch(path, {
     method: 'POST',
     headers: { 'Content-Type': 'application/json' },
     body: JSON.stringify(request),
@@ -75,7 +83,7 @@ export async function stream_orbits(request, on_record, signal) {
   for (;;) {
     const { value, done } = await reader.read();
     if (done) {
-      throw new ApiError('the server closed the stream before the orbits ended');
+      throw new ApiError('the server closed the stream before it was done');
     }
     rest += decoder.decode(value, { stream: true });
     let nl;
@@ -88,7 +96,7 @@ export async function stream_orbits(request, on_record, signal) {
       const record = JSON.parse(line);
       if (record.done) {
         reader.cancel().catch(() => {});
-        return;
+        return record;
       }
       on_record(record);
     }

@@ -6,10 +6,11 @@ import { dot_size, draw_map, plot_area } from './plot.js';
 import { make_layer, update_layer } from './point_layer.js';
 
 // picture: { settings, seeds, orbits (drawn: seed, points, color), view, width, height,
-// ratio, threshold }.
+// ratio, threshold, marks (drawn over the points, as draw_map takes them) }.
 function options_of(picture) {
   const s = picture.settings;
-  return { L: s.L, bar: s.chaos, threshold: picture.threshold, caption: caption_text(s) };
+  return { L: s.L, bar: s.chaos, threshold: picture.threshold, caption: caption_text(s),
+    marks: picture.marks };
 }
 
 export function export_png(name, picture) {

@@ -13,6 +13,13 @@ function describe(o, n_points) {
     state += ` — MEGNO ${o.chaos.megno.toFixed(3)}, λ ${o.chaos.lyapunov.toExponential(2)}` +
       (o.chaos.chaotic ? ', chaotic' : ', regular');
   }
+  if (o.rotation) {
+    const r = o.rotation;
+    const kind = r.circulating ? 'circulating' : 'librating';
+    state += ` — ρ = ${r.rotation.toFixed(8)} (${kind}, ${r.digits.toFixed(1)} digits)`;
+  } else if (o.rotation === null) {
+    state += ' — ρ: too few points';
+  }
   return `${seed} · ${state}`;
 }
 
@@ -50,7 +57,8 @@ export function show_orbits(list, orbits, n_points, color_of) {
 // One line: what is being computed, what went wrong, or what the map holds.
 export function status_text(orbits, n_points) {
   if (orbits.length === 0) {
-    return 'Click the map to start an orbit there; drag to pan, scroll to zoom.';
+    return 'Click the map to start an orbit there, shift-click to find a periodic orbit; drag ' +
+      'to pan, scroll to zoom.';
   }
   const total = orbits.reduce((n, o) => n + o.points.length, 0);
   const k = orbits.findIndex((o) => o.status === 'running');

@@ -6,9 +6,11 @@
 import { orbit_request, stream_orbits } from './api.js';
 
 // An orbit from its seed [phi0, l0]; status: pending, running, complete, failed or stopped.
-// end_h: the step size it left, known for a classic orbit that ended its request.
+// end_h: the step size it left, known for a classic orbit that ended its request. rotation:
+// undefined until the server sends it (precise orbits only), null for an orbit too short.
 export function make_orbit(seed) {
-  return { seed, points: [], status: 'pending', end_h: null, chaos: null, message: '' };
+  return { seed, points: [], status: 'pending', end_h: null, chaos: null, message: '',
+    rotation: undefined };
 }
 
 // The next request: orbits [start, end) and the step size carried into the first (null: h0),
@@ -41,7 +43,8 @@ export function dependents(method, orbits, k) {
 }
 
 function reset(o) {
-  Object.assign(o, { points: [], status: 'pending', end_h: null, chaos: null, message: '' });
+  Object.assign(o, { points: [], status: 'pending', end_h: null, chaos: null, message: '',
+    rotation: undefined });
 }
 
 export function mark_pending(orbits) {
@@ -59,6 +62,9 @@ function take_record(orbits, record) {
     for (const p of record.points) {
       o.points.push(p);
     }
+  }
+  if ('rotation' in record) {
+    o.rotation = record.rotation;
   }
   if (record.end) {
     o.status = record.end;

@@ -38,6 +38,18 @@ export function canvas_painter(canvas, width, height, ratio) {
       ctx.fillStyle = g;
       ctx.fillRect(x, y, w, h);
     },
+    // A circle of radius r: filled with `fill` unless null, its edge 1.5 px of `stroke`.
+    circle(x, y, r, fill, stroke) {
+      ctx.beginPath();
+      ctx.arc(x, y, r, 0, 2 * Math.PI);
+      if (fill) {
+        ctx.fillStyle = fill;
+        ctx.fill();
+      }
+      ctx.strokeStyle = stroke;
+      ctx.lineWidth = 1.5;
+      ctx.stroke();
+    },
     line(x1, y1, x2, y2, stroke, width = 1) {
       ctx.strokeStyle = stroke;
       ctx.lineWidth = width;
@@ -105,6 +117,10 @@ export function svg_painter(width, height) {
         `</linearGradient></defs>`);
       parts.push(`<rect x="${n2(x)}" y="${n2(y)}" width="${n2(w)}" height="${n2(h)}" ` +
         `fill="url(#${id})"/>`);
+    },
+    circle(x, y, r, fill, stroke) {
+      parts.push(`<circle cx="${n2(x)}" cy="${n2(y)}" r="${n2(r)}" fill="${fill || 'none'}" ` +
+        `stroke="${stroke}" stroke-width="1.5"/>`);
     },
     line(x1, y1, x2, y2, stroke, width = 1) {
       parts.push(`<line x1="${n2(x1)}" y1="${n2(y1)}" x2="${n2(x2)}" y2="${n2(y2)}" ` +

@@ -126,12 +126,17 @@ export function dot_size(orbits) {
 // Draws the whole map on painter p of size width x height. Each orbit holds seed [phi0, l0],
 // points [[phi, l/L], ...] and its colour. options: L; bar (draw the colour bar) and
 // threshold (marked on it); caption (a line of text under the map); layer (the points
-// rasterised by point_layer.js, drawn as one image instead of dot by dot).
+// rasterised by point_layer.js, drawn as one image instead of dot by dot); under (a function
+// (p, area, view) that draws beneath the points); marks (a function (p, area, view) that draws
+// over the points, inside the plot area).
 export function draw_map(p, width, height, view, orbits, options) {
   const area = plot_area(width, height, options.bar, Boolean(options.caption));
   p.rect(0, 0, width, height, '#ffffff');
   draw_axes(p, area, view);
   p.clip(area.left, area.top, area.width, area.height);
+  if (options.under) {
+    options.under(p, area, view);
+  }
   if (options.layer) {
     p.image(options.layer.canvas, ...layer_placement(options.layer, area, view));
   } else {
@@ -141,6 +146,9 @@ export function draw_map(p, width, height, view, orbits, options) {
     const [sx, sy] = to_pixel(area, view, ...seed_point(o.seed, options.L));
     p.line(sx - 5, sy, sx + 5, sy, o.color, 1.5);
     p.line(sx, sy - 5, sx, sy + 5, o.color, 1.5);
+  }
+  if (options.marks) {
+    options.marks(p, area, view);
   }
   p.unclip();
   p.rect(area.left, area.top, area.width, area.height, null, '#444');

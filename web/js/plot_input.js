@@ -15,7 +15,8 @@ function inside(area, [px, py]) {
 }
 
 // area_of() and view_of() give the plot area in CSS pixels and the view {x0, x1, y0, y1};
-// set_view(view) is called on pan and zoom, on_click([phi, l/L]) on a click inside the area.
+// set_view(view) is called on pan and zoom, on_click([phi, l/L], event) on a click inside the
+// area (the event tells a shift-click).
 export function attach_plot_input(canvas, { area_of, view_of, set_view, on_click }) {
   let press = null;
   canvas.addEventListener('pointerdown', (event) => {
@@ -50,7 +51,7 @@ export function attach_plot_input(canvas, { area_of, view_of, set_view, on_click
       const area = area_of();
       const at = local(canvas, event);
       if (inside(area, at)) {
-        on_click(to_data(area, view_of(), ...at));
+        on_click(to_data(area, view_of(), ...at), event);
       }
     }
     press = null;

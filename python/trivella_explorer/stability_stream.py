@@ -1,0 +1,91 @@
+"""The cells of a stability request computed with the precise method and the chaos indicator,
+each streamed back as newline-delimited JSON as soon as the engine has its indicator. The run
+stops, as an orbit request does, when the client goes away, the time limit passes or the
+server stops; it takes the server's slots like one, leaving one core to the orbits."""
+
+import math
+import time
+
+import trivella
+
+from .orbit_stream import ChunkedLines, client_gone, take_cores
+
+
+def _finite(x):
+    return x if math.isfinite(x) else None
+
+
+def verdict(megno, chaotic, n_points):
+    """The program's verdict of a complete cell: chaotic, or too few periods (or no indicator)
+    for one, or regular."""
+    if chaotic:
+        return "chaotic"
+    if n_points - 1 < trivella.PERIODS_FOR_VERDICT or not math.isfinite(megno):
+        return "undecided"
+    return "regular"
+
+
+def _cell_line(cell, megno, lyapunov, kind):
+    i, j, phi0, l0 = cell
+    return {"cell": [i, j], "seed": [phi0, l0], "megno": _finite(megno),
+            "lyapunov": _finite(lyapunov), "verdict": kind}
+
+
+def stream_stability(handler, request):
+    """Answers `request`, checked by parse_stability_request, on `handler`'s connection: 200
+    with {"n_points": n} (the points each cell is computed with), one {"cell": [i, j], "seed",
+    "megno", "lyapunov", "verdict"} per cell in row order, and {"done": true, "stopped": why or
+    ""}; 503 when no core frees up within the time limit. A failed cell is reported with
+    verdict "failed" and the next one computed; a stop ends the request."""
+    server = handler.server
+    sock = handler.connection
+    cells = request["cells"]
+    n_points = request["n_points"]
+    # With more than one core, one stays free so that clicked orbits start at once.
+    wanted = min(len(cells), max(1, server.slot_count - 1))
+    threads = take_cores(server, sock, time.monotonic() + server.time_limit, wanted)
+    if not threads:
+        if not client_gone(sock):
+            handler.send_json(503, {"error": "every core is busy; try again"})
+        return
+    out = ChunkedLines(handler)
+    deadline = time.monotonic() + server.time_limit
+    why_stopped = []
+
+    def keep_going():
+        if server.stopping.is_set():
+            why_stopped.append("the server is shutting down")
+        elif time.monotonic() > deadline:
+            why_stopped.append(f"stopped at the time limit of {server.time_limit:g} s")
+        elif client_gone(sock):
+            why_stopped.append("the client went away")
+        return not why_stopped
+
+    settings = {k: request[k] for k in ("tol", "h0", "L", "params")}
+    server.count_run(+1)
+    try:
+        out.line({"n_points": n_points})
+        first = 0
+        while first < len(cells):
+            rest = cells[first:]
+
+            def on_end(condition, megno, lyapunov, chaotic, rest=rest):
+                out.line(_cell_line(rest[condition - 1], megno, lyapunov,
+                                    verdict(megno, chaotic, n_points)))
+
+            outcome = trivella.stream_map(
+                [c[2] for c in rest], [c[3] for c in rest], n_points, method="precise",
+                chaos=True, threads=threads, on_points=lambda condition, points: None,
+                on_end=on_end, keep_going=keep_going, **settings)
+            if outcome.end != "failed":
+                break
+            out.line(_cell_line(rest[outcome.condition - 1], math.nan, math.nan, "failed"))
+            first += outcome.condition
+        out.line({"done": True, "stopped": "; ".join(why_stopped)})
+        out.finish()
+    except OSError:  # the client went away while cells were being written
+        pass
+    finally:
+        server.count_run(-1)
+        for _ in range(threads):
+            server.slots.release()
