@@ -4,6 +4,7 @@ of a plane of initial conditions or of model constants, as an xarray.Dataset."""
 from __future__ import annotations
 
 import concurrent.futures
+import threading
 from typing import Any, Callable, Mapping
 
 import numpy as np
@@ -50,17 +51,20 @@ def rotation_of_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: i
                       engine: dict[str, Any], threads: int,
                       report: Callable[[int], Any] | None) -> dict[str, np.ndarray]:
     """rotation, circulating and digits of the cells, a few cells per task on `threads`
-    threads (0: every core); report(done) counts their points as tasks complete."""
+    threads (0: every core); report(done) counts their points as tasks complete. Ctrl-C or
+    an error stops the tasks running and drops those not started."""
     n = phi.size
     out = {"rotation": np.empty(n), "circulating": np.empty(n, dtype=bool),
            "digits": np.empty(n)}
     settings = dict(L=engine["L"], tol=engine["tol"], direction=1 if engine["h0"] > 0 else -1,
                     params=engine["params"])
+    stop = threading.Event()
 
     def task(first: int) -> int:
         part = slice(first, first + ROTATION_CELLS)
         number, circulating, digits = _engine.rotation(
-            phi[part], l[part], n_points, varying=[(k, v[part]) for k, v in varying], **settings)
+            phi[part], l[part], n_points, varying=[(k, v[part]) for k, v in varying],
+            keep_going=lambda: not stop.is_set(), **settings)
         out["rotation"][part], out["circulating"][part], out["digits"][part] = \
             number, circulating, digits
         return len(number)
@@ -73,10 +77,11 @@ def rotation_of_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: i
                 done += finished.result() * n_points
                 if report is not None:
                     report(done)
-        finally:
-            # On Ctrl-C or an error, the tasks not yet started are dropped.
+        except BaseException:
+            stop.set()
             for t in tasks:
                 t.cancel()
+            raise
     return out
 
 
