@@ -67,6 +67,10 @@ def test_without_forcing_every_cell_is_regular():
     assert forced.chaotic.sum() == 2
     free = trivella.stability_map(**CHAOS_PLANE, params={"e": 0.0})
     assert (free.verdict == "regular").all() and free.attrs["model_e"] == 0.0
+    # The same on a plane of e: the forced column has the chaotic cell, the free one none.
+    by_e = trivella.stability_map(("e", [0.0, 0.4]), CHAOS_PLANE["y"], 310, L=5.0, phi0=0.2)
+    assert by_e.chaotic.sel(e=0.0).sum() == 0 and by_e.chaotic.isel(e=1).sum() == 1
+    assert (by_e.verdict.sel(e=0.0) == "regular").all()
 
 
 def test_dask_equals_local_bit_for_bit():
