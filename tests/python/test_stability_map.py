@@ -74,14 +74,18 @@ def test_without_forcing_every_cell_is_regular():
 
 
 def test_dask_equals_local_bit_for_bit():
-    local = trivella.stability_map(**CONSTANT_PLANE)
+    # Two rows per task over three rows: the last task is short; the middle row fails.
+    failing = dict(x=("phi0", [0.5, 2.0, 4.1]), y=("l0", [0.3, 3e38, -0.7]), n_points=30)
     calls = []
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=False,
                       dashboard_address=None) as cluster, Client(cluster) as client:
         swept = trivella.dask.stability_map(client, **CONSTANT_PLANE,
                                             progress=lambda *a: calls.append(a))
-    assert swept.identical(local)
+        uneven = trivella.dask.stability_map(client, **failing, rows=2)
+    assert swept.identical(trivella.stability_map(**CONSTANT_PLANE))
     assert calls[-1] == (8 * 40, 8 * 40) and len(calls) == 2  # one call per row
+    assert uneven.identical(trivella.stability_map(**failing))
+    assert (uneven.verdict[1] == "failed").all() and (uneven.verdict[2] != "failed").all()
 
 
 def test_an_interrupt_drops_the_rotation_cells_not_started(monkeypatch):
