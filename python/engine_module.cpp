@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "dynamics/model_rules.hpp"
+#include "engine/engine_services.hpp"
 #include "engine_request.hpp"
-#include "ini/ini_text.hpp"
 #include "module_parts.hpp"
 
 #ifndef TRIVELLA_VERSION
@@ -61,7 +61,7 @@ py::dict ini_dict(const ini_contents& ini) {
 py::dict read_ini_file(const std::string& path) {
   ini_contents ini;
   std::string error;
-  if (!read_ini(path.c_str(), ini, error)) {
+  if (!read_ini_path(path, ini, error)) {
     throw py::value_error(error);
   }
   return ini_dict(ini);
@@ -71,7 +71,7 @@ py::dict read_ini_file(const std::string& path) {
 py::dict parse_ini_text(const std::string& text) {
   ini_contents ini;
   std::string error;
-  if (!read_ini_text(text, ini, error)) {
+  if (!read_ini_string(text, ini, error)) {
     throw py::value_error(error);
   }
   return ini_dict(ini);

@@ -14,6 +14,8 @@
 using float_array =
     pybind11::array_t<double, pybind11::array::c_style | pybind11::array::forcecast>;
 using param_list = std::vector<std::pair<std::string, double>>;
+// Constants that vary from one condition to the next: (name, one value per condition).
+using condition_param_list = std::vector<std::pair<std::string, float_array>>;
 
 // The model's constants with the overrides of `params`, and L. The model holds them in single
 // precision, as the program does: each double is rounded to the nearest float here.
@@ -52,4 +54,43 @@ inline run_request request_of(const float_array& phi0, const float_array& l0, in
     r.y0.push_back({phi0.at(i), l0.at(i)});
   }
   return r;
+}
+
+// The model of condition i: `m` with the i-th value of each constant of `varying`, rounded to
+// single precision like every constant.
+inline model_params condition_model(model_params m, const condition_param_list& varying,
+                                    pybind11::ssize_t i) {
+  for (const auto& [name, values] : varying) {
+    set_model_constant(m, name, static_cast<float>(values.at(i)));
+  }
+  return m;
+}
+
+// Checks that `varying` names constants and holds one value for each of n conditions.
+inline void check_varying(const condition_param_list& varying, pybind11::ssize_t n) {
+  model_params m = default_model();
+  for (const auto& [name, values] : varying) {
+    if (!set_model_constant(m, name, 0.0f)) {
+      throw pybind11::value_error("unknown model constant " + name);
+    }
+    if (values.ndim() != 1 || values.size() != n) {
+      throw pybind11::value_error("the values of " + name + " must be one per condition");
+    }
+  }
+}
+
+// Gives each condition of r its own model where `varying` is not empty (precise method only).
+inline void add_condition_models(run_request& r, const condition_param_list& varying) {
+  const auto n = static_cast<pybind11::ssize_t>(r.y0.size());
+  check_varying(varying, n);
+  if (varying.empty()) {
+    return;
+  }
+  if (r.method != run_method::precise) {
+    throw pybind11::value_error("constants per condition need the precise method");
+  }
+  r.condition_m.reserve(r.y0.size());
+  for (pybind11::ssize_t i = 0; i < n; ++i) {
+    r.condition_m.push_back(condition_model(r.m, varying, i));
+  }
 }

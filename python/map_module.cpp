@@ -13,11 +13,10 @@
 #include <string>
 #include <utility>
 
-#include "chaos/chaos_accumulator.hpp"
 #include "engine/engine.hpp"
+#include "engine/engine_services.hpp"
 #include "engine_request.hpp"
 #include "module_parts.hpp"
-#include "section/speculative_run.hpp"
 
 namespace py = pybind11;
 
@@ -31,22 +30,13 @@ constexpr std::size_t fill_block = std::size_t{1} << 20;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-// The verdict codes of run_map; the package names them.
-enum verdict_code : std::int8_t { undecided = 0, regular = 1, chaotic = 2 };
-
-// What the program writes as the last word of a chaos.txt line: no verdict without enough
-// periods behind the mean.
-verdict_code verdict_of(const chaos_summary& c) {
-  if (!c.computed || c.periods < min_verdict_periods) {
-    return undecided;
-  }
-  return c.chaotic ? chaotic : regular;
-}
+// The verdict codes of run_map, in the order of chaos_verdict; the package names them.
+std::int8_t verdict_code(const chaos_summary& c) { return static_cast<std::int8_t>(verdict_of(c)); }
 
 // What the engine's events write to, all owned by run_map's frame; the events run on the
 // calling thread, without the GIL except inside `check_python`.
 struct map_sink {
-  double* points = nullptr;  // conditions x n_points x 2
+  double* points = nullptr;  // conditions x n_points x 2; n_points is 0 when none are kept
   double* megno = nullptr;   // per condition, the next three too
   double* lyapunov = nullptr;
   std::int64_t* periods = nullptr;
@@ -112,7 +102,7 @@ run_events events_for(map_sink& s) {
     s.megno[i] = c.computed ? c.megno : nan;
     s.lyapunov[i] = c.computed ? c.lyapunov : nan;
     s.periods[i] = c.computed ? c.periods : 0;
-    s.verdict[i] = verdict_of(c);
+    s.verdict[i] = verdict_code(c);
     return true;
   };
   e.poll = [&s] { return check_python(s, true); };
@@ -133,16 +123,18 @@ bool fill_nan(map_sink& s, double* first, double* last) {
   return true;
 }
 
-// Runs the conditions (phi0[i], l0[i]) through the engine. Returns (points, megno, lyapunov,
-// periods, verdict, end_h, failure, failed_condition): the points NaN where none was computed,
-// failure empty and failed_condition 0 after a complete run.
+// Runs the conditions (phi0[i], l0[i]) through the engine, each with the constants of `varying`
+// as its own. Returns (points, megno, lyapunov, periods, verdict, end_h, failure,
+// failed_condition): the points NaN where none was computed (none at all kept without
+// keep_points), failure empty and failed_condition 0 after a complete run.
 py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, double L, double h0,
                   double tol, double eps, const std::string& method, bool chaos,
-                  const param_list& params, int threads, py::object progress) {
-  const run_request r =
-      request_of(phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads);
+                  const param_list& params, int threads, py::object progress,
+                  const condition_param_list& varying, bool keep_points) {
+  run_request r = request_of(phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads);
+  add_condition_models(r, varying);
   const auto n = static_cast<py::ssize_t>(r.y0.size());
-  const py::ssize_t per = n_points > 0 ? n_points : 0;
+  const py::ssize_t per = n_points > 0 && keep_points ? n_points : 0;
   // Left uninitialised: a complete run writes every point, and only what a failure leaves
   // unwritten is filled, without the GIL, so a huge result costs no pass while Ctrl-C waits.
   float_array points({n, per, py::ssize_t{2}});
@@ -153,7 +145,7 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   std::fill_n(megno.mutable_data(), n, nan);
   std::fill_n(lyapunov.mutable_data(), n, nan);
   std::fill_n(periods.mutable_data(), n, 0);
-  std::fill_n(verdict.mutable_data(), n, undecided);
+  std::fill_n(verdict.mutable_data(), n, static_cast<std::int8_t>(chaos_verdict::undecided));
 
   map_sink s;
   s.points = points.mutable_data();
@@ -162,7 +154,7 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   s.periods = periods.mutable_data();
   s.verdict = verdict.mutable_data();
   s.n_points = static_cast<std::size_t>(per);
-  s.total = static_cast<long long>(n) * per;
+  s.total = static_cast<long long>(n) * std::max(n_points, 0);
   s.progress = std::move(progress);
   run_outcome outcome;
   {
@@ -191,7 +183,7 @@ py::object first_step(double phi0, double l0, double h, double L, double tol, do
   config.tol = tol;
   config.eps = eps;
   double first_h = 0.0;
-  if (!first_accepted_step(model_of(params, L), config, {phi0, l0}, h, first_h)) {
+  if (!classic_first_step(model_of(params, L), config, {phi0, l0}, h, first_h)) {
     return py::none();
   }
   return py::float_(first_h);
@@ -200,11 +192,13 @@ py::object first_step(double phi0, double l0, double h, double L, double tol, do
 }  // namespace
 
 void add_map_functions(py::module_& m) {
-  m.attr("periods_for_verdict") = min_verdict_periods;
-  m.attr("chaos_threshold") = chaos_threshold;
+  const verdict_rule rule = chaos_verdict_rule();
+  m.attr("periods_for_verdict") = rule.min_periods;
+  m.attr("chaos_threshold") = rule.threshold;
   m.def("run_map", &run_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"), py::kw_only(),
         py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"), py::arg("method"),
-        py::arg("chaos"), py::arg("params"), py::arg("threads"), py::arg("progress"));
+        py::arg("chaos"), py::arg("params"), py::arg("threads"), py::arg("progress"),
+        py::arg("varying") = condition_param_list{}, py::arg("keep_points") = true);
   m.def("first_accepted_step", &first_step, py::arg("phi0"), py::arg("l0"), py::arg("h"),
         py::kw_only(), py::arg("L"), py::arg("tol"), py::arg("eps"), py::arg("params"));
 }

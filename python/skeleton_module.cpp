@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_services.hpp"
 #include "engine_request.hpp"
 #include "module_parts.hpp"
-#include "run/skeleton_options.hpp"
-#include "skeleton/periodic_orbit.hpp"
-#include "skeleton/rotation_number.hpp"
 
 namespace py = pybind11;
 
@@ -24,12 +22,12 @@ namespace {
 // keep_going is asked this often while the work runs.
 constexpr auto poll_interval = std::chrono::milliseconds(50);
 
-precise_config config_of(double tol, int direction, const std::atomic<bool>& cancel) {
-  precise_config c;
-  c.tol = tol;
-  c.direction = direction;
-  c.cancel = &cancel;
-  return c;
+skeleton_settings settings_of(double tol, int direction, const std::atomic<bool>& cancel) {
+  skeleton_settings s;
+  s.tol = tol;
+  s.direction = direction;
+  s.cancel = &cancel;
+  return s;
 }
 
 // Runs work() without the GIL on a thread of its own while this thread asks keep_going()
@@ -76,9 +74,9 @@ py::dict periodic(double phi, double l, int q, double L, double tol, int directi
                   const param_list& params, const py::object& keep_going) {
   const model_params m = model_of(params, L);
   std::atomic<bool> cancel{false};
-  const precise_config c = config_of(tol, direction, cancel);
+  const skeleton_settings c = settings_of(tol, direction, cancel);
   periodic_orbit o;
-  run_cancellable(keep_going, cancel, [&] { o = find_periodic_orbit(m, c, {phi, l}, q); });
+  run_cancellable(keep_going, cancel, [&] { o = periodic_orbit_near(m, c, {phi, l}, q); });
   const orbit_stability& s = o.stability;
   py::dict d;
   d["converged"] = o.converged;
@@ -93,7 +91,7 @@ py::dict periodic(double phi, double l, int q, double L, double tol, int directi
   d["det"] = s.det;
   d["multipliers"] = py::make_tuple(py::make_tuple(s.mu[0][0], s.mu[0][1]),
                                     py::make_tuple(s.mu[1][0], s.mu[1][1]));
-  d["kind"] = o.converged ? std::string(kind_name(s.kind)) : std::string("not-converged");
+  d["kind"] = o.converged ? std::string(orbit_kind_name(s.kind)) : std::string("not-converged");
   float_array points({static_cast<py::ssize_t>(o.points.size()), py::ssize_t{2}});
   double* p = points.mutable_data();
   for (const auto& x : o.points) {
@@ -106,19 +104,25 @@ py::dict periodic(double phi, double l, int q, double L, double tol, int directi
 
 // Rotation number, circulating (else librating) and digits of each condition; NaN where an
 // orbit is too short, and for every condition not finished when keep_going stopped the run.
+// `varying` gives constants of each condition's own.
 py::tuple rotation(const float_array& phi0, const float_array& l0, long long n_points, double L,
                    double tol, int direction, const param_list& params,
-                   const py::object& keep_going) {
+                   const py::object& keep_going, const condition_param_list& varying) {
   const model_params m = model_of(params, L);
   const auto n = phi0.size();
+  check_varying(varying, n);
   const std::vector<double> phi(phi0.data(), phi0.data() + n);
   const std::vector<double> l(l0.data(), l0.data() + n);
+  std::vector<model_params> models;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    models.push_back(condition_model(m, varying, i));
+  }
   std::vector<rotation_summary> summaries(static_cast<std::size_t>(n));
   std::atomic<bool> cancel{false};
-  const precise_config c = config_of(tol, direction, cancel);
+  const skeleton_settings c = settings_of(tol, direction, cancel);
   run_cancellable(keep_going, cancel, [&] {
     for (std::size_t i = 0; i < summaries.size() && !cancel.load(); ++i) {
-      summaries[i] = measure_rotation(m, c, {phi[i], l[i]}, n_points);
+      summaries[i] = rotation_from(models[i], c, {phi[i], l[i]}, n_points);
       // A cancelled orbit stops short: its average is of the wrong points.
       summaries[i].computed = summaries[i].computed && !cancel.load();
     }
@@ -143,6 +147,6 @@ void add_skeleton_functions(py::module_& m) {
         py::arg("keep_going") = py::none());
   m.def("rotation", &rotation, py::arg("phi0"), py::arg("l0"), py::arg("n_points"), py::kw_only(),
         py::arg("L"), py::arg("tol"), py::arg("direction"), py::arg("params"),
-        py::arg("keep_going") = py::none());
+        py::arg("keep_going") = py::none(), py::arg("varying") = condition_param_list{});
   m.attr("max_period") = max_periodic_period;
 }

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "chaos/chaos_accumulator.hpp"
 #include "dynamics/model_rules.hpp"
 #include "engine/engine.hpp"
+#include "engine/engine_services.hpp"
 #include "engine_request.hpp"
 #include "module_parts.hpp"
 
@@ -165,7 +165,7 @@ py::dict model_info() {
   py::dict info;
   info["names"] = names;
   info["defaults"] = defaults;
-  info["megno_threshold"] = chaos_threshold;
+  info["megno_threshold"] = chaos_verdict_rule().threshold;
   return info;
 }
 

@@ -17,6 +17,9 @@ that fails the check is computed again on the cluster from the real step size.
 Every exit from section_map, Ctrl-C included, cancels the tasks it submitted: an interrupted
 sweep leaves nothing queued on the cluster, even where the caller (IPython, Jupyter) keeps the
 traceback and with it section_map's frame.
+
+stability_map spreads a stability map over the cluster a few rows per task, with the same
+Dataset as trivella.stability_map.
 """
 
 from __future__ import annotations
@@ -29,10 +32,12 @@ from numpy.typing import ArrayLike
 
 from . import _checks, _engine
 from ._result import SectionMap
+from ._dask_stability_map import stability_map
 from ._section_map import Progress, RunError, assemble, progress_callback
 from ._worker_check import WorkerMismatch, check_workers
 
-__all__ = ["RunError", "WorkerMismatch", "check_workers", "section_map", "section_map_stats"]
+__all__ = ["RunError", "WorkerMismatch", "check_workers", "section_map", "section_map_stats",
+           "stability_map"]
 
 def _run_chunk(phi: np.ndarray, l: np.ndarray, n_points: int, engine: dict[str, Any],
                h_start: float, threads: int) -> tuple:

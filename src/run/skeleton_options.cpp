@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "run/command_line.hpp"
+#include "skeleton/periodic_orbit.hpp"
 
 bool parse_skeleton_option(int& i, int argc, const char* const* argv, run_options& options,
                            bool& matched, std::string& error) {

@@ -5,9 +5,6 @@
 
 struct run_options;
 
-// Largest period --periodic accepts: beyond it Newton's method has no basin worth the name.
-constexpr int max_periodic_period = 1000;
-
 // Takes argv[i] when it is --periodic (with its value, "--periodic=Q" or the next argument)
 // or --rotation, advancing i past a separate value. Sets `matched`; returns false with
 // `error` set when the option is malformed.

@@ -9,6 +9,9 @@
 #include "precise/precise_state.hpp"
 #include "skeleton/orbit_stability.hpp"
 
+// The longest period searched for (--periodic, the module): beyond it Newton's method has no
+// basin worth the name.
+constexpr int max_periodic_period = 1000;
 // Newton stops once the residual is this small: the rounding floor of phi and l near L = 5.
 constexpr double newton_goal = 1e-13;
 // A residual up to this counts as converged when Newton stalls above newton_goal.
