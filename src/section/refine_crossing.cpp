@@ -66,6 +66,9 @@ section_outcome refine_crossing(trial_kernel& k, const model_params& m, double e
   const double margin = 1e-200 < s_prev ? sign_margin(eps) : 2.0;
   bool exact = true;
   int sign = 0;
+  // The walk of end times keeps returning to times on either side of the zero that it has
+  // passed before, whose signs the memo then gives with a comparison.
+  sign_memo known;
   // Strict: equality ends the refinement, and so does a NaN section value.
   while (!exact || std::fabs(s_new) > eps) {
     // s_prev keeps the value from the start of the step throughout.
@@ -80,7 +83,7 @@ section_outcome refine_crossing(trial_kernel& k, const model_params& m, double e
     // The section value depends on the end time alone, so a retry needs only t_new; the
     // state at the end is computed once, for the retry that ends the refinement.
     s.t_new = s.t + s.h;
-    sign = section_sign(m, s.t_new, margin);
+    sign = remembered_section_sign(m, s.t_new, margin, known);
     exact = sign == 0;
     if (exact) {
       s_new = section_value(m, s.t_new, s.y);
