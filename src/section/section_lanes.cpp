@@ -154,18 +154,22 @@ void advance_section_lanes(const model_params& m, const run_config& config,
   }
   const trial_isa isa = best_trial_isa();
   std::array<trial_lane, trial_lanes> batch{};
+  // The lanes that wait for a trial take the first places of the batch, in order, so that a
+  // batch of few runs on a narrow vector; lane_of[i] is the lane in place i.
+  std::array<std::size_t, trial_lanes> lane_of{};
   while (!went_idle) {
-    bool any = false;
+    std::size_t used = 0;
+    batch = {};
     for (std::size_t j = 0; j < n; ++j) {
       section_lane& lane = lanes[j];
-      batch[j] = {};
       if (waiting(lane)) {
         // Only the first trial of a step starts from a new (t, y).
-        batch[j] = {&lane.k, &lane.s, lane.phase == lane_phase::first_trial, 0.0};
-        any = true;
+        batch[used] = {&lane.k, &lane.s, lane.phase == lane_phase::first_trial, 0.0};
+        lane_of[used] = j;
+        ++used;
       }
     }
-    if (!any) {
+    if (used == 0) {
       return;
     }
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
@@ -177,8 +181,8 @@ void advance_section_lanes(const model_params& m, const run_config& config,
       return;
     }
     trial_step_lanes(batch, isa);
-    for (std::size_t j = 0; j < n; ++j) {
-      if (batch[j].s != nullptr && !drive(m, config, margin, lanes[j], batch[j].err, cancel)) {
+    for (std::size_t i = 0; i < used; ++i) {
+      if (!drive(m, config, margin, lanes[lane_of[i]], batch[i].err, cancel)) {
         went_idle = true;
       }
     }
