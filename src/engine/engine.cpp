@@ -37,9 +37,11 @@ int job_size(const engine_state& st, int first) {
   if (st.r.method == run_method::precise) {
     return std::min(precise_job_lanes, n - first);
   }
-  // Classic lanes: the conditions left shared evenly among the jobs in flight, so that 12
-  // conditions on two cores run as 6 + 6 rather than 8 + 4.
-  const int share = (n - first + st.window - 1) / st.window;
+  // Classic lanes: the conditions left shared evenly among the jobs still to be started in the
+  // window, so that 12 conditions on two cores run as 6 + 6 rather than 8 + 4, and 16 as
+  // 8 + 8 rather than 8 + 4 + 2 + 1 + 1 (a finished job holds its place until delivered).
+  const int free = std::max(1, st.window - static_cast<int>(st.ahead.size()));
+  const int share = (n - first + free - 1) / free;
   return std::clamp(share, 1, trial_lanes);
 }
 
