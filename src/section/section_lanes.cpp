@@ -159,7 +159,6 @@ void advance_section_lanes(const model_params& m, const run_config& config,
   std::array<std::size_t, trial_lanes> lane_of{};
   while (!went_idle) {
     std::size_t used = 0;
-    batch = {};
     for (std::size_t j = 0; j < n; ++j) {
       section_lane& lane = lanes[j];
       if (waiting(lane)) {
@@ -168,6 +167,9 @@ void advance_section_lanes(const model_params& m, const run_config& config,
         lane_of[used] = j;
         ++used;
       }
+    }
+    for (std::size_t i = used; i < trial_lanes; ++i) {
+      batch[i].s = nullptr;
     }
     if (used == 0) {
       return;
