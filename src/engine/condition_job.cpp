@@ -2,8 +2,6 @@
 // through its channel.
 #include "engine/condition_job.hpp"
 
-#include <algorithm>
-#include <span>
 #include <utility>
 
 #include "chaos/chaos_accumulator.hpp"
@@ -113,13 +111,9 @@ void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
   }
   std::vector<bool> retired(lanes.size(), false);
   std::size_t running = lanes.size();
-  const std::span<section_lane> all(lanes);
   while (running > 0) {
-    for (std::size_t g = 0; g < lanes.size(); g += trial_lanes) {
-      advance_section_lanes(r.m, r.config,
-                            all.subspan(g, std::min<std::size_t>(trial_lanes, lanes.size() - g)),
-                            &ch.cancel);
-    }
+    // At most trial_lanes conditions and as many alternatives: one call takes them all.
+    advance_section_lanes(r.m, r.config, lanes, &ch.cancel);
     for (std::size_t i = 0; i < lanes.size(); ++i) {
       section_lane& lane = lanes[i];
       if (retired[i] || lane.phase != lane_phase::idle) {
