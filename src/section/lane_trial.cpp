@@ -99,7 +99,8 @@ template <int W, typename vec>
 
 // The trials of lanes 0 .. W - 1; the later lanes take none.
 template <int W>
-[[gnu::always_inline]] inline void trial_body(std::array<trial_lane, trial_lanes>& lanes) {
+[[gnu::always_inline]] inline void trial_body(std::array<trial_lane, trial_lanes>& lanes,
+                                              const rate_constants* shared) {
   using vec = typename lane_width<W>::vec;
   using vec_bits = typename lane_width<W>::bits;
   lane_mask on;
@@ -112,6 +113,10 @@ template <int W>
   vec rate0{};
   vec rate1{};
   bool any_begin = false;
+  if (shared != nullptr) {
+    c = {vec{} + shared->inv_p_a, vec{} + shared->p_bc, vec{} + shared->p_bd,
+         vec{} + shared->forcing, vec{} + shared->v,    vec{} + shared->LL};
+  }
   for (int j = 0; j < W; ++j) {
     const trial_lane& lane = lanes[j];
     on.on[j] = lane.s != nullptr;
@@ -120,13 +125,15 @@ template <int W>
     }
     begin.on[j] = lane.begin;
     any_begin = any_begin || lane.begin;
-    const rate_constants& rc = lane.k->c;
-    c.inv_p_a[j] = rc.inv_p_a;
-    c.p_bc[j] = rc.p_bc;
-    c.p_bd[j] = rc.p_bd;
-    c.forcing[j] = rc.forcing;
-    c.v[j] = rc.v;
-    c.LL[j] = rc.LL;
+    if (shared == nullptr) {
+      const rate_constants& rc = lane.k->c;
+      c.inv_p_a[j] = rc.inv_p_a;
+      c.p_bc[j] = rc.p_bc;
+      c.p_bd[j] = rc.p_bd;
+      c.forcing[j] = rc.forcing;
+      c.v[j] = rc.v;
+      c.LL[j] = rc.LL;
+    }
     t[j] = lane.s->t;
     h[j] = lane.s->h;
     y0[j] = lane.s->y[0];
@@ -200,21 +207,23 @@ template <int W>
 
 // The same body for AVX2 (four lanes a register) and for the baseline x86-64 (two).
 template <int W>
-__attribute__((target("avx2"))) void trial_avx2(std::array<trial_lane, trial_lanes>& lanes) {
-  trial_body<W>(lanes);
+__attribute__((target("avx2"))) void trial_avx2(std::array<trial_lane, trial_lanes>& lanes,
+                                                const rate_constants* shared) {
+  trial_body<W>(lanes, shared);
 }
 
 template <int W>
-void trial_baseline(std::array<trial_lane, trial_lanes>& lanes) {
-  trial_body<W>(lanes);
+void trial_baseline(std::array<trial_lane, trial_lanes>& lanes, const rate_constants* shared) {
+  trial_body<W>(lanes, shared);
 }
 
 template <int W>
-void trial_width(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa) {
+void trial_width(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa,
+                 const rate_constants* shared) {
   if (isa == trial_isa::avx2) {
-    trial_avx2<W>(lanes);
+    trial_avx2<W>(lanes, shared);
   } else {
-    trial_baseline<W>(lanes);
+    trial_baseline<W>(lanes, shared);
   }
 }
 
@@ -224,7 +233,8 @@ trial_isa best_trial_isa() {
   return __builtin_cpu_supports("avx2") ? trial_isa::avx2 : trial_isa::baseline;
 }
 
-void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa) {
+void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa,
+                      const rate_constants* shared) {
   // The arithmetic of an empty lane costs as much as that of a full one: a batch runs on the
   // narrowest vector that holds its last lane with a trial.
   int used = 0;
@@ -234,10 +244,10 @@ void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa)
     }
   }
   if (used > 4) {
-    trial_width<8>(lanes, isa);
+    trial_width<8>(lanes, isa, shared);
   } else if (used > 2) {
-    trial_width<4>(lanes, isa);
+    trial_width<4>(lanes, isa, shared);
   } else if (used > 0) {
-    trial_width<2>(lanes, isa);
+    trial_width<2>(lanes, isa, shared);
   }
 }

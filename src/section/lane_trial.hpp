@@ -26,5 +26,7 @@ trial_isa best_trial_isa();
 
 // For every lane with a state: begin_step(*k, *s) if `begin`, then err = trial_step(*k, *s).
 // Every value has the bits those calls give: each operation is the same, rounded the same.
-// `isa` must be one the processor supports.
-void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa = best_trial_isa());
+// `isa` must be one the processor supports. `shared`, when given, are the rate constants of
+// every lane's kernel (lanes of one model): broadcast instead of gathered lane by lane.
+void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa = best_trial_isa(),
+                      const rate_constants* shared = nullptr);

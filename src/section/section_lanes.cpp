@@ -153,6 +153,8 @@ void advance_section_lanes(const model_params& m, const run_config& config,
     }
   }
   const trial_isa isa = best_trial_isa();
+  // Every lane's kernel holds these, made from m by start_section_lane.
+  const rate_constants shared = derive_rate_constants(m);
   std::array<trial_lane, trial_lanes> batch{};
   // The lanes that wait for a trial, in order, eight to a batch; the last batch's lanes take
   // its first places, so that a batch of few runs on a narrow vector. A lane alone in a batch
@@ -187,7 +189,7 @@ void advance_section_lanes(const model_params& m, const run_config& config,
           batch[i] = {&lane.k, &lane.s, lane.phase == lane_phase::first_trial, 0.0};
         }
       }
-      trial_step_lanes(batch, isa);
+      trial_step_lanes(batch, isa, &shared);
       for (std::size_t i = 0; i < size; ++i) {
         if (!drive(m, config, margin, lanes[waiting_lanes[first + i]], batch[i].err, cancel)) {
           went_idle = true;

@@ -32,8 +32,8 @@ std::vector<trial_isa> supported() {
 }
 
 // catches: an operation reordered or fused, a lane's result written to another lane or left out
-// by a narrow vector, rates
-// of a lane taken from another lane's model, a stale start rate, NaN estimates not skipped
+// by a narrow vector, broadcast constants that differ from the kernels', rates of a lane taken
+// from another lane's model, a stale start rate, NaN estimates not skipped
 TEST(LaneTrial, EveryLaneHasTheBitsOfTheScalarTrial) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (const trial_isa isa : supported()) {
@@ -44,8 +44,13 @@ TEST(LaneTrial, EveryLaneHasTheBitsOfTheScalarTrial) {
       std::array<trial_kernel, trial_lanes> scalar_k;
       std::array<integration_state, trial_lanes> lane_s;
       std::array<trial_lane, trial_lanes> batch{};
+      // Every other round all lanes share one model, whose constants are then broadcast.
+      const bool one_model = round % 2 == 0;
+      const model_params shared_m = model_with_L(static_cast<float>(0.25 + 2.0 * unit(gen)));
+      const rate_constants shared = derive_rate_constants(shared_m);
       for (int j = 0; j < trial_lanes; ++j) {
-        scalar_k[j] = make_trial_kernel(model_with_L(static_cast<float>(0.25 + 2.0 * unit(gen))));
+        scalar_k[j] = make_trial_kernel(
+            one_model ? shared_m : model_with_L(static_cast<float>(0.25 + 2.0 * unit(gen))));
         lane_k[j] = scalar_k[j];
         integration_state& s = lane_s[j];
         const double r = unit(gen);
@@ -64,7 +69,7 @@ TEST(LaneTrial, EveryLaneHasTheBitsOfTheScalarTrial) {
         }
       }
       const std::array<integration_state, trial_lanes> before = lane_s;
-      trial_step_lanes(batch, isa);
+      trial_step_lanes(batch, isa, one_model ? &shared : nullptr);
       for (int j = 0; j < trial_lanes; ++j) {
         SCOPED_TRACE("isa " + std::to_string(static_cast<int>(isa)) + " round " +
                      std::to_string(round) + " lane " + std::to_string(j));
