@@ -100,7 +100,7 @@ template <int W, typename vec>
 // The trials of lanes 0 .. W - 1; the later lanes take none.
 template <int W>
 [[gnu::always_inline]] inline void trial_body(std::array<trial_lane, trial_lanes>& lanes,
-                                              const rate_constants* shared) {
+                                              const lane_rates* shared) {
   using vec = typename lane_width<W>::vec;
   using vec_bits = typename lane_width<W>::bits;
   lane_mask on;
@@ -114,8 +114,12 @@ template <int W>
   vec rate1{};
   bool any_begin = false;
   if (shared != nullptr) {
-    c = {vec{} + shared->inv_p_a, vec{} + shared->p_bc, vec{} + shared->p_bd,
-         vec{} + shared->forcing, vec{} + shared->v,    vec{} + shared->LL};
+    std::memcpy(&c.inv_p_a, shared->inv_p_a.data(), sizeof(vec));
+    std::memcpy(&c.p_bc, shared->p_bc.data(), sizeof(vec));
+    std::memcpy(&c.p_bd, shared->p_bd.data(), sizeof(vec));
+    std::memcpy(&c.forcing, shared->forcing.data(), sizeof(vec));
+    std::memcpy(&c.v, shared->v.data(), sizeof(vec));
+    std::memcpy(&c.LL, shared->LL.data(), sizeof(vec));
   }
   for (int j = 0; j < W; ++j) {
     const trial_lane& lane = lanes[j];
@@ -208,18 +212,18 @@ template <int W>
 // The same body for AVX2 (four lanes a register) and for the baseline x86-64 (two).
 template <int W>
 __attribute__((target("avx2"))) void trial_avx2(std::array<trial_lane, trial_lanes>& lanes,
-                                                const rate_constants* shared) {
+                                                const lane_rates* shared) {
   trial_body<W>(lanes, shared);
 }
 
 template <int W>
-void trial_baseline(std::array<trial_lane, trial_lanes>& lanes, const rate_constants* shared) {
+void trial_baseline(std::array<trial_lane, trial_lanes>& lanes, const lane_rates* shared) {
   trial_body<W>(lanes, shared);
 }
 
 template <int W>
 void trial_width(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa,
-                 const rate_constants* shared) {
+                 const lane_rates* shared) {
   if (isa == trial_isa::avx2) {
     trial_avx2<W>(lanes, shared);
   } else {
@@ -229,12 +233,23 @@ void trial_width(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa,
 
 }  // namespace
 
+lane_rates repeat_rates(const rate_constants& c) {
+  lane_rates r;
+  r.inv_p_a.fill(c.inv_p_a);
+  r.p_bc.fill(c.p_bc);
+  r.p_bd.fill(c.p_bd);
+  r.forcing.fill(c.forcing);
+  r.v.fill(c.v);
+  r.LL.fill(c.LL);
+  return r;
+}
+
 trial_isa best_trial_isa() {
   return __builtin_cpu_supports("avx2") ? trial_isa::avx2 : trial_isa::baseline;
 }
 
 void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa,
-                      const rate_constants* shared) {
+                      const lane_rates* shared) {
   // The arithmetic of an empty lane costs as much as that of a full one: a batch runs on the
   // narrowest vector that holds its last lane with a trial.
   int used = 0;

@@ -154,7 +154,7 @@ void advance_section_lanes(const model_params& m, const run_config& config,
   }
   const trial_isa isa = best_trial_isa();
   // Every lane's kernel holds these, made from m by start_section_lane.
-  const rate_constants shared = derive_rate_constants(m);
+  const lane_rates shared = repeat_rates(derive_rate_constants(m));
   std::array<trial_lane, trial_lanes> batch{};
   // The lanes that wait for a trial, in order, eight to a batch; the last batch's lanes take
   // its first places, so that a batch of few runs on a narrow vector. A lane alone in a batch

@@ -47,7 +47,7 @@ TEST(LaneTrial, EveryLaneHasTheBitsOfTheScalarTrial) {
       // Every other round all lanes share one model, whose constants are then broadcast.
       const bool one_model = round % 2 == 0;
       const model_params shared_m = model_with_L(static_cast<float>(0.25 + 2.0 * unit(gen)));
-      const rate_constants shared = derive_rate_constants(shared_m);
+      const lane_rates shared = repeat_rates(derive_rate_constants(shared_m));
       for (int j = 0; j < trial_lanes; ++j) {
         scalar_k[j] = make_trial_kernel(
             one_model ? shared_m : model_with_L(static_cast<float>(0.25 + 2.0 * unit(gen))));
