@@ -62,11 +62,12 @@ int section_sign(const model_params& m, double t, double margin) {
 }
 
 int remembered_section_sign(const model_params& m, double t, double margin, sign_memo& memo) {
-  if (memo.plus_lo <= t && t <= memo.plus_hi) {
-    return 1;
-  }
-  if (memo.minus_lo <= t && t <= memo.minus_hi) {
-    return -1;
+  // Which side a time falls on is as good as random; whether the memo knows it is not. So
+  // one predictable branch, and the side taken without one.
+  const bool plus = (memo.plus_lo <= t) & (t <= memo.plus_hi);
+  const bool minus = (memo.minus_lo <= t) & (t <= memo.minus_hi);
+  if (plus | minus) {
+    return static_cast<int>(plus) - static_cast<int>(minus);
   }
   long long n = 0;
   const int sign = sign_and_multiple(m, t, margin, n);
