@@ -28,7 +28,8 @@ bool alternative_start(const model_params& m, const run_config& config,
     for (const double start : {std::ldexp(h, -k), std::ldexp(h, k)}) {
       double other_h = 0.0;
       const bool other = first_accepted_step(m, config, y0, start, other_h);
-      if (other != accepted || (accepted && other_h != first_h)) {
+      // A start with no accepted step confirms nothing: it is computed in its turn anyway.
+      if (other && (!accepted || other_h != first_h)) {
         h_alt = start;
         return true;
       }

@@ -24,8 +24,9 @@ bool first_accepted_step(const model_params& m, const run_config& config,
 constexpr int alternative_reach = 12;
 
 // A second start for a condition run ahead, for when the first accepted step from h is not
-// the one from every lattice start nearby: h_alt, the start nearest to h whose first step
-// differs (accepted or not). Running from both covers a condition whose real start lies on
-// either side of the split. False when every start tried gives the first step from h.
+// the one from every lattice start nearby: h_alt, the start nearest to h whose first step is
+// accepted and differs. Running from both covers a condition whose real start lies on
+// either side of the split. False when every start tried with an accepted first step gives
+// the one from h.
 bool alternative_start(const model_params& m, const run_config& config,
                        const std::array<double, 2>& y0, double h, double& h_alt);

@@ -115,7 +115,9 @@ TEST(SpeculativeRun, AlternativeStartCoversTheOtherSideOfASplit) {
     }
     for (int k = -alternative_reach; k <= alternative_reach; ++k) {
       const double h_real = std::ldexp(h0, k);
-      if (same_first_step(m, config, y0, h0, h_real)) {
+      double real_h = 0.0;
+      if (same_first_step(m, config, y0, h0, h_real) ||
+          !first_accepted_step(m, config, y0, h_real, real_h)) {
         continue;
       }
       ASSERT_TRUE(found) << i << " k " << k;
