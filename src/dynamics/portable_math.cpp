@@ -2,6 +2,7 @@
 // bounds worked out below; every step is one IEEE-754 operation, so every processor agrees.
 #include "dynamics/portable_math.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -152,4 +153,142 @@ double portable_hypot(double x, double y) {
   two_prod(r, r, rr, rr_lo);
   r = r + (((s - rr) - rr_lo) + s_lo) / (2.0 * r);
   return std::ldexp(r, e);
+}
+
+namespace {
+
+// Heads and tails of atan(1/2), atan(1) = pi/4, atan(3/2), pi/2 and pi (each head the value
+// rounded to double, each tail the rest rounded).
+constexpr double atan_half_hi = 0x1.dac670561bb4fp-2;
+constexpr double atan_half_lo = 0x1.a2b7f222f65e2p-56;
+constexpr double pi_4_hi = 0x1.921fb54442d18p-1;
+constexpr double pi_4_lo = 0x1.1a62633145c07p-55;
+constexpr double atan_3_2_hi = 0x1.f730bd281f69bp-1;
+constexpr double atan_3_2_lo = 0x1.007887af0cbbdp-56;
+constexpr double pi_2_hi = 0x1.921fb54442d18p+0;
+constexpr double pi_2_lo = 0x1.1a62633145c07p-54;
+constexpr double pi_hi = 0x1.921fb54442d18p+1;
+constexpr double pi_lo = 0x1.1a62633145c07p-53;
+constexpr double three_pi_4 = 0x1.2d97c7f3321d2p+1;
+
+// atan(q + q_lo) = hi + lo for 2^-62 < q < 2^62, |q_lo| within an ulp of q. The reduction of
+// Sun's fdlibm, r = (q - c) / (1 + c q) about c = 0, 1/2, 1, 3/2 or infinity, so that
+// |r| <= 7/16; r is carried with its error r_lo, which moves atan by r_lo / (1 + r^2). With
+// z = r^2 <= 0.1914, the Taylor sum atan r = r - r z sum_j (-z)^j / (2j + 3) through j = 24
+// leaves out less than 2^-64 of r. The head base_hi + r is summed exactly, so the result is
+// rounded once, when the caller adds hi and lo.
+void atan_positive(double q, double q_lo, double& hi, double& lo) {
+  double base_hi = 0.0;
+  double base_lo = 0.0;
+  double r = q;
+  double r_lo = q_lo;
+  if (7.0 / 16.0 <= q) {
+    // r = (n + n_lo) / (d + d_lo); every n below is exact (Sterbenz).
+    double n = -1.0;
+    double n_lo = 0.0;
+    double d = q;
+    double d_lo = q_lo;
+    if (q < 11.0 / 16.0) {
+      base_hi = atan_half_hi;
+      base_lo = atan_half_lo;
+      n = 2.0 * q - 1.0;
+      n_lo = 2.0 * q_lo;
+      two_sum(2.0, q, d, d_lo);
+      d_lo = d_lo + q_lo;
+    } else if (q < 19.0 / 16.0) {
+      base_hi = pi_4_hi;
+      base_lo = pi_4_lo;
+      n = q - 1.0;
+      n_lo = q_lo;
+      two_sum(1.0, q, d, d_lo);
+      d_lo = d_lo + q_lo;
+    } else if (q < 39.0 / 16.0) {
+      base_hi = atan_3_2_hi;
+      base_lo = atan_3_2_lo;
+      n = q - 1.5;
+      n_lo = q_lo;
+      double p = 0.0;
+      double p_lo = 0.0;
+      two_prod(1.5, q, p, p_lo);
+      two_sum(1.0, p, d, d_lo);
+      d_lo = d_lo + (p_lo + 1.5 * q_lo);
+    } else {
+      base_hi = pi_2_hi;
+      base_lo = pi_2_lo;
+    }
+    r = n / d;
+    double p = 0.0;
+    double p_lo = 0.0;
+    two_prod(r, d, p, p_lo);
+    r_lo = (((n - p) - p_lo) + (n_lo - r * d_lo)) / d;
+  }
+  const double z = r * r;
+  double sum = 0.0;
+  for (int j = 24; 0 <= j; --j) {
+    sum = sum * (-z) + 1.0 / static_cast<double>(2 * j + 3);
+  }
+  double head_lo = 0.0;
+  two_sum(base_hi, r, hi, head_lo);
+  lo = head_lo + (base_lo + (r_lo / (1.0 + z) - r * (z * sum)));
+}
+
+}  // namespace
+
+// Both coordinates scaled by one power of two (exactly: the smaller is kept within 2^60 of
+// the larger), the quotient q = |y| / |x| carried with its error, atan q as a head and tail,
+// and pi - atan q for x < 0 formed before the one final rounding.
+double portable_atan2(double y, double x) {
+  if (x != x || y != y) {
+    return x + y;
+  }
+  if (y == 0.0) {
+    return std::signbit(x) ? std::copysign(pi_hi, y) : y;
+  }
+  if (y == inf || y == -inf) {
+    if (x == inf || x == -inf) {
+      return std::copysign(0.0 < x ? pi_4_hi : three_pi_4, y);
+    }
+    return std::copysign(pi_2_hi, y);
+  }
+  if (x == 0.0) {
+    return std::copysign(pi_2_hi, y);
+  }
+  if (x == inf || x == -inf) {
+    return std::copysign(0.0 < x ? 0.0 : pi_hi, y);
+  }
+  const double ax = std::fabs(x);
+  const double ay = std::fabs(y);
+  int ex = 0;
+  int ey = 0;
+  std::frexp(ax, &ex);
+  std::frexp(ay, &ey);
+  double hi = 0.0;
+  double lo = 0.0;
+  if (60 < ey - ex) {
+    // atan q = pi/2 - 1/q + ..., and 1/q < 2^-59 is below a hundredth of pi/2's last place.
+    hi = pi_2_hi;
+    lo = pi_2_lo;
+  } else if (60 < ex - ey) {
+    // atan q = q (1 - q^2 / 3 + ...) with q^2 < 2^-118: q rounded once.
+    if (0.0 < x) {
+      return std::copysign(ay / ax, y);
+    }
+    hi = ay / ax;
+  } else {
+    const int e = std::max(ex, ey);
+    const double sx = std::ldexp(ax, -e);
+    const double sy = std::ldexp(ay, -e);
+    const double q = sy / sx;
+    double p = 0.0;
+    double p_lo = 0.0;
+    two_prod(q, sx, p, p_lo);
+    atan_positive(q, ((sy - p) - p_lo) / sx, hi, lo);
+  }
+  if (0.0 < x) {
+    return std::copysign(hi + lo, y);
+  }
+  double s = 0.0;
+  double s_lo = 0.0;
+  two_sum(pi_hi, -hi, s, s_lo);
+  return std::copysign(s + (s_lo + (pi_lo - lo)), y);
 }

@@ -12,3 +12,7 @@ double portable_exp(double x);
 // sqrt(x^2 + y^2) within one unit in the last place, with no overflow or underflow in the
 // squares: +inf when either is infinite (even if the other is NaN), else NaN with a NaN.
 double portable_hypot(double x, double y);
+
+// The angle of (x, y) in [-pi, pi] within one unit in the last place, with the special values
+// of C's atan2: the signs of zeros count, infinities give multiples of pi/4, NaN gives NaN.
+double portable_atan2(double y, double x);

@@ -26,17 +26,26 @@ void publish_first_step(const run_request& r, double h_start, job_channel& ch, s
   ch.changed.notify_all();
 }
 
-// Hands over the end of a classic condition: the step size it leaves and why it stopped.
-void finish_classic(const run_request& r, job_channel& ch, std::size_t index,
+// Hands over the end of a classic condition (of slot `slot`, condition `index` of the job): the
+// step size it leaves and why it stopped.
+void finish_classic(const run_request& r, job_channel& ch, std::size_t slot, std::size_t index,
                     const section_outcome& outcome, const integration_state& s) {
   {
     const std::lock_guard lock(ch.mutex);
-    ch.slots[index].end_h = s.h;
+    ch.slots[slot].end_h = s.h;
   }
-  finish(ch, index,
+  finish(ch, slot,
          outcome.stop == section_stop::done
              ? ""
              : describe_stop(outcome, r.m, r.config, r.y0[index], s.y));
+}
+
+// Slot n + j of a job of n conditions holds no second run of condition j.
+void publish_no_alternative(job_channel& ch, std::size_t slot) {
+  const std::lock_guard lock(ch.mutex);
+  ch.slots[slot].first_known = true;
+  ch.slots[slot].first_accepted = false;
+  ch.changed.notify_all();
 }
 
 // One classic condition, one point at a time so that the points stream out as they come: a
@@ -60,32 +69,50 @@ void run_classic(const run_request& r, double h_start, job_channel& ch) {
       break;
     }
   }
-  finish_classic(r, ch, 0, outcome, s);
+  finish_classic(r, ch, 0, 0, outcome, s);
 }
 
 // Classic conditions in lanes, each confirmed like run_classic's and streamed point by point:
-// a lane goes idle after each point, hands it over and resumes exactly where it was.
+// a lane goes idle after each point, hands it over and resumes exactly where it was. A
+// condition whose first step depends on its start also runs from its alternative start, in
+// slot n + j, so that its confirmation finds one of the two whichever start is real.
 void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
   const std::size_t n = r.y0.size();
-  std::vector<section_lane> lanes(n);
+  std::vector<section_lane> lanes;
+  std::vector<std::size_t> slot_of;
+  const auto add_lane = [&](std::size_t slot, std::size_t j, double h) {
+    publish_first_step(r, h, ch, slot);
+    section_lane lane;
+    lane.s.y = r.y0[j];
+    lane.s.h = h;
+    lane.n_points = 1;
+    start_section_lane(r.m, r.config, lane);
+    lanes.push_back(std::move(lane));
+    slot_of.push_back(slot);
+  };
   for (std::size_t j = 0; j < n; ++j) {
-    publish_first_step(r, h_start, ch, j);
-    lanes[j].s.y = r.y0[j];
-    lanes[j].s.h = h_start;
-    lanes[j].n_points = 1;
-    start_section_lane(r.m, r.config, lanes[j]);
+    add_lane(j, j, h_start);
   }
-  std::vector<bool> retired(n, false);
-  std::size_t running = n;
+  for (std::size_t j = 0; j < n; ++j) {
+    double h_alt = 0.0;
+    if (alternative_start(r.m, r.config, r.y0[j], h_start, h_alt)) {
+      add_lane(n + j, j, h_alt);
+    } else {
+      publish_no_alternative(ch, n + j);
+    }
+  }
+  std::vector<bool> retired(lanes.size(), false);
+  std::size_t running = lanes.size();
   while (running > 0) {
+    // At most trial_lanes conditions and as many alternatives: one call takes them all.
     advance_section_lanes(r.m, r.config, lanes, &ch.cancel);
-    for (std::size_t j = 0; j < n; ++j) {
-      section_lane& lane = lanes[j];
-      if (retired[j] || lane.phase != lane_phase::idle) {
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+      section_lane& lane = lanes[i];
+      if (retired[i] || lane.phase != lane_phase::idle) {
         continue;
       }
       const bool more = lane.outcome.stop == section_stop::done && lane.s.count < r.config.n_points;
-      if (!hand_over(ch, j, lane.points, !more)) {
+      if (!hand_over(ch, slot_of[i], lane.points, !more)) {
         return;
       }
       if (more) {
@@ -93,8 +120,8 @@ void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
         start_section_lane(r.m, r.config, lane);
         continue;
       }
-      finish_classic(r, ch, j, lane.outcome, lane.s);
-      retired[j] = true;
+      finish_classic(r, ch, slot_of[i], slot_of[i] % n, lane.outcome, lane.s);
+      retired[i] = true;
       --running;
     }
   }
@@ -118,7 +145,10 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.count = count;
   job.confirmed = in_turn || r.method == run_method::precise;
   job.channel = std::make_shared<job_channel>();
-  job.channel->slots.resize(static_cast<std::size_t>(count));
+  // A classic job of several conditions has a second slot for each (run_classic_lanes).
+  const bool alternatives = r.method == run_method::classic && count > 1;
+  job.channel->slots.resize(static_cast<std::size_t>(alternatives ? 2 * count : count));
+  job.use_alternative.assign(static_cast<std::size_t>(count), false);
   job.channel->spool_dir = r.spool_dir;
   run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}, {}};
   const auto begin = r.y0.begin() + first;
@@ -144,4 +174,9 @@ void stop_job(condition_job& job) {
     job.worker.join();
   }
   close_spools(ch);
+}
+
+std::size_t slot_of(const condition_job& job, int index) {
+  const auto offset = static_cast<std::size_t>(index - job.first);
+  return job.use_alternative[offset] ? offset + static_cast<std::size_t>(job.count) : offset;
 }

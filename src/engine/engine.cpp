@@ -39,9 +39,11 @@ int job_size(const engine_state& st, int first) {
   if (st.r.method == run_method::precise) {
     return std::min(precise_job_lanes, n - first);
   }
-  // Classic lanes: the conditions left shared evenly among the jobs in flight, so that 12
-  // conditions on two cores run as 6 + 6 rather than 8 + 4.
-  const int share = (n - first + st.window - 1) / st.window;
+  // Classic lanes: the conditions left shared evenly among the jobs still to be started in the
+  // window, so that 12 conditions on two cores run as 6 + 6 rather than 8 + 4, and 16 as
+  // 8 + 8 rather than 8 + 4 + 2 + 1 + 1 (a finished job holds its place until delivered).
+  const int free = std::max(1, st.window - static_cast<int>(st.ahead.size()));
+  const int share = (n - first + free - 1) / free;
   return std::clamp(share, 1, trial_lanes);
 }
 
@@ -86,20 +88,25 @@ bool confirm_or_restart(engine_state& st, int index, double h) {
     return true;
   }
   job_channel& ch = *job.channel;
-  const condition_slot& slot = ch.slots[static_cast<std::size_t>(index - job.first)];
-  if (!wait_first_step(st, ch, slot)) {
-    return false;
-  }
+  const auto offset = static_cast<std::size_t>(index - job.first);
   double first_h = 0.0;
   const bool accepted = first_accepted_step(st.r.m, st.r.config,
                                             st.r.y0[static_cast<std::size_t>(index)], h, first_h);
-  bool same = false;
-  {
-    const std::lock_guard lock(ch.mutex);
-    same = accepted && slot.first_accepted && first_h == slot.first_h;
-  }
-  if (same) {
-    return true;
+  // The run from the job's start, then the one from the condition's alternative start.
+  for (std::size_t slot = offset; slot < ch.slots.size();
+       slot += static_cast<std::size_t>(job.count)) {
+    if (!wait_first_step(st, ch, ch.slots[slot])) {
+      return false;
+    }
+    bool same = false;
+    {
+      const std::lock_guard lock(ch.mutex);
+      same = accepted && ch.slots[slot].first_accepted && first_h == ch.slots[slot].first_h;
+    }
+    if (same) {
+      job.use_alternative[offset] = slot != offset;
+      return true;
+    }
   }
   if (job.count == 1) {
     stop_job(job);
@@ -113,7 +120,7 @@ bool confirm_or_restart(engine_state& st, int index, double h) {
 // Delivers the points of condition `index` as they come, until it is finished.
 bool drain(engine_state& st, condition_job& job, int index) {
   job_channel& ch = *job.channel;
-  const auto slot = static_cast<std::size_t>(index - job.first);
+  const std::size_t slot = slot_of(job, index);
   begin_turn(ch, slot);
   point_list taken;
   for (;;) {
@@ -196,7 +203,7 @@ run_outcome run_all(engine_state& st) {
     chaos_summary chaos;
     {
       const std::lock_guard lock(job.channel->mutex);
-      const condition_slot& slot = job.channel->slots[static_cast<std::size_t>(i - job.first)];
+      const condition_slot& slot = job.channel->slots[slot_of(job, i)];
       failure = slot.failure;
       chaos = slot.chaos;
       // h is not reset: each condition starts with the step size the previous one left.

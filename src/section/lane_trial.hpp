@@ -19,6 +19,18 @@ struct trial_lane {
   double err = 0.0;    // written: the trial's error estimate
 };
 
+// The rate constants of one model repeated across the lanes: made once, read every trial.
+struct lane_rates {
+  std::array<double, trial_lanes> inv_p_a{};
+  std::array<double, trial_lanes> p_bc{};
+  std::array<double, trial_lanes> p_bd{};
+  std::array<double, trial_lanes> forcing{};
+  std::array<double, trial_lanes> v{};
+  std::array<double, trial_lanes> LL{};
+};
+
+lane_rates repeat_rates(const rate_constants& c);
+
 // The instruction sets the lanes are compiled for; the processor's best is picked at run time.
 enum class trial_isa { baseline, avx2 };
 
@@ -26,5 +38,7 @@ trial_isa best_trial_isa();
 
 // For every lane with a state: begin_step(*k, *s) if `begin`, then err = trial_step(*k, *s).
 // Every value has the bits those calls give: each operation is the same, rounded the same.
-// `isa` must be one the processor supports.
-void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa = best_trial_isa());
+// `isa` must be one the processor supports. `shared`, when given, holds the rate constants of
+// every lane's kernel (lanes of one model), loaded whole instead of gathered lane by lane.
+void trial_step_lanes(std::array<trial_lane, trial_lanes>& lanes, trial_isa isa = best_trial_isa(),
+                      const lane_rates* shared = nullptr);

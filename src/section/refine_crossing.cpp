@@ -66,21 +66,21 @@ section_outcome refine_crossing(trial_kernel& k, const model_params& m, double e
   const double margin = 1e-200 < s_prev ? sign_margin(eps) : 2.0;
   bool exact = true;
   int sign = 0;
+  // The walk of end times keeps returning to times on either side of the zero that it has
+  // passed before, whose signs the memo then gives with a comparison.
+  sign_memo known;
   // Strict: equality ends the refinement, and so does a NaN section value.
   while (!exact || std::fabs(s_new) > eps) {
     // s_prev keeps the value from the start of the step throughout.
     const bool overshoot = exact ? s_prev * s_new < 0.0 : sign < 0;
-    if (overshoot) {
-      t_over = s.t_new;
-      s.h = s.h * 0.5;
-    } else {
-      t_short = s.t_new;
-      s.h = s.h * 1.5;
-    }
+    // Selections rather than branches: the walk's turns are as good as random.
+    t_over = overshoot ? s.t_new : t_over;
+    t_short = overshoot ? t_short : s.t_new;
+    s.h = s.h * (overshoot ? 0.5 : 1.5);
     // The section value depends on the end time alone, so a retry needs only t_new; the
     // state at the end is computed once, for the retry that ends the refinement.
     s.t_new = s.t + s.h;
-    sign = section_sign(m, s.t_new, margin);
+    sign = remembered_section_sign(m, s.t_new, margin, known);
     exact = sign == 0;
     if (exact) {
       s_new = section_value(m, s.t_new, s.y);

@@ -144,7 +144,7 @@ void start_section_lane(const model_params& m, const run_config& config, section
 void advance_section_lanes(const model_params& m, const run_config& config,
                            std::span<section_lane> lanes, const std::atomic<bool>* cancel) {
   const double margin = sign_margin(config.eps);
-  const std::size_t n = std::min(lanes.size(), std::size_t{trial_lanes});
+  const std::size_t n = std::min(lanes.size(), std::size_t{section_lanes_max});
   bool went_idle = false;
   for (std::size_t j = 0; j < n; ++j) {
     if (lanes[j].phase == lane_phase::step_start &&
@@ -153,19 +153,22 @@ void advance_section_lanes(const model_params& m, const run_config& config,
     }
   }
   const trial_isa isa = best_trial_isa();
+  // Every lane's kernel holds these, made from m by start_section_lane.
+  const lane_rates shared = repeat_rates(derive_rate_constants(m));
   std::array<trial_lane, trial_lanes> batch{};
+  // The lanes that wait for a trial, in order, eight to a batch; the last batch's lanes take
+  // its first places, so that a batch of few runs on a narrow vector. A lane alone in a batch
+  // still waits on the calls of the full batch before it, not on its own.
+  std::array<std::size_t, section_lanes_max> waiting_lanes{};
   while (!went_idle) {
-    bool any = false;
+    std::size_t used = 0;
     for (std::size_t j = 0; j < n; ++j) {
-      section_lane& lane = lanes[j];
-      batch[j] = {};
-      if (waiting(lane)) {
-        // Only the first trial of a step starts from a new (t, y).
-        batch[j] = {&lane.k, &lane.s, lane.phase == lane_phase::first_trial, 0.0};
-        any = true;
+      if (waiting(lanes[j])) {
+        waiting_lanes[used] = j;
+        ++used;
       }
     }
-    if (!any) {
+    if (used == 0) {
       return;
     }
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
@@ -176,10 +179,21 @@ void advance_section_lanes(const model_params& m, const run_config& config,
       }
       return;
     }
-    trial_step_lanes(batch, isa);
-    for (std::size_t j = 0; j < n; ++j) {
-      if (batch[j].s != nullptr && !drive(m, config, margin, lanes[j], batch[j].err, cancel)) {
-        went_idle = true;
+    for (std::size_t first = 0; first < used; first += trial_lanes) {
+      const std::size_t size = std::min(used - first, std::size_t{trial_lanes});
+      for (std::size_t i = 0; i < trial_lanes; ++i) {
+        batch[i].s = nullptr;
+        if (i < size) {
+          section_lane& lane = lanes[waiting_lanes[first + i]];
+          // Only the first trial of a step starts from a new (t, y).
+          batch[i] = {&lane.k, &lane.s, lane.phase == lane_phase::first_trial, 0.0};
+        }
+      }
+      trial_step_lanes(batch, isa, &shared);
+      for (std::size_t i = 0; i < size; ++i) {
+        if (!drive(m, config, margin, lanes[waiting_lanes[first + i]], batch[i].err, cancel)) {
+          went_idle = true;
+        }
       }
     }
   }
@@ -187,7 +201,7 @@ void advance_section_lanes(const model_params& m, const run_config& config,
 
 void run_section_lanes(const model_params& m, const run_config& config,
                        std::span<section_lane> lanes, const std::atomic<bool>* cancel) {
-  lanes = lanes.first(std::min(lanes.size(), std::size_t{trial_lanes}));
+  lanes = lanes.first(std::min(lanes.size(), std::size_t{section_lanes_max}));
   for (section_lane& lane : lanes) {
     start_section_lane(m, config, lane);
   }

@@ -1,4 +1,4 @@
-// Up to eight conditions through the section-map loop at once. Each lane keeps its own t, y, h,
+// Up to sixteen conditions through the section-map loop at once. Each lane keeps its own t, y, h,
 // count and place in the loop; only the trial steps run together, in vector lanes.
 #pragma once
 
@@ -16,6 +16,9 @@
 
 // Where a lane stands in the loop of run_section_map: idle, about to start a step, or waiting
 // for the trial that opens a step, halves h or doubles it.
+// Lanes one call advances: two batches of trials.
+constexpr int section_lanes_max = 2 * trial_lanes;
+
 enum class lane_phase { idle, step_start, first_trial, halving, doubling };
 
 struct section_lane {
@@ -34,14 +37,14 @@ struct section_lane {
 // and n_points, and, after raising n_points, to resume a lane that went idle with done.
 void start_section_lane(const model_params& m, const run_config& config, section_lane& lane);
 
-// Runs the lanes that are not idle (at most trial_lanes of them) until at least one goes idle:
-// it reached its n_points, or stopped early. An idle lane's s, points and outcome are those
+// Runs the lanes that are not idle (at most section_lanes_max of them) until at least one goes
+// idle: it reached its n_points, or stopped early. An idle lane's s, points and outcome are those
 // run_section_map(m, config with its n_points, s, points) gives; config's n_points is not read.
 // `cancel`, read once per trial step, stops every running lane with section_stop::cancelled.
 void advance_section_lanes(const model_params& m, const run_config& config,
                            std::span<section_lane> lanes,
                            const std::atomic<bool>* cancel = nullptr);
 
-// Starts every lane (at most trial_lanes) and runs them all until each is idle.
+// Starts every lane (at most section_lanes_max) and runs them all until each is idle.
 void run_section_lanes(const model_params& m, const run_config& config,
                        std::span<section_lane> lanes, const std::atomic<bool>* cancel = nullptr);

@@ -18,3 +18,15 @@
 // is accepted; such a run must be computed from its real start.
 bool first_accepted_step(const model_params& m, const run_config& config,
                          const std::array<double, 2>& y0, double h, double& first_h);
+
+// Lattice starts h * 2^k, k in [-alternative_reach, alternative_reach], tried for a first
+// accepted step other than the one from h.
+constexpr int alternative_reach = 12;
+
+// A second start for a condition run ahead, for when the first accepted step from h is not
+// the one from every lattice start nearby: h_alt, the start nearest to h whose first step is
+// accepted and differs. Running from both covers a condition whose real start lies on
+// either side of the split. False when every start tried with an accepted first step gives
+// the one from h.
+bool alternative_start(const model_params& m, const run_config& config,
+                       const std::array<double, 2>& y0, double h, double& h_alt);

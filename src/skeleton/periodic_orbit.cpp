@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "dynamics/portable_math.hpp"
 #include "precise/precise_advance.hpp"
 #include "precise/precise_outcome.hpp"
 
@@ -15,7 +16,8 @@ std::array<double, 2> displacement(const std::array<double, 2>& image,
   return {angle_difference(image[0], x[0]), image[1] - x[1]};
 }
 
-double norm(const std::array<double, 2>& v) { return std::hypot(v[0], v[1]); }
+// The library's hypot rounds differently on different processors.
+double norm(const std::array<double, 2>& v) { return portable_hypot(v[0], v[1]); }
 
 // Newton on period n from x; fills every field but q and points. With Q periods followed,
 // also leaves them in `orbit` for the search of the minimal period.

@@ -7,14 +7,23 @@
 #include <cmath>
 
 #include "dynamics/constants.hpp"
+#include "dynamics/portable_math.hpp"
+#include "precise/lane_math.hpp"
 #include "precise/precise_advance.hpp"
 
 namespace {
 
+// The C library's exp, atan2, sin, cos and log10 differ in their last bits between processors;
+// the functions used here give every processor the same rotation numbers.
+constexpr double ln_10 = 0x1.26bb1bbb55516p1;
+
+// The smallest gap to which digits are counted: 10^-max_digits.
+constexpr double smallest_gap = 1e-16;
+
 // Weight of term i of n (i = 0 .. n - 1), sampled inside (0, 1) so no term is wasted.
 double weight(std::size_t i, std::size_t n) {
   const double t = static_cast<double>(i + 1) / static_cast<double>(n + 1);
-  return std::exp(-1.0 / (t * (1.0 - t)));
+  return portable_exp(-1.0 / (t * (1.0 - t)));
 }
 
 // Advance of the lift from a to b; the turns are counted exactly, the rest is small.
@@ -65,20 +74,23 @@ double weighted_rotation(std::span<const lifted_point> orbit, rotation_kind kind
     centre_l /= sum_w;
     // Clockwise angles about the centre, and their advances on the circle.
     lift = 0.0;
-    double angle_prev = std::atan2(-(orbit[0].l - centre_l), -centre_phi);
+    double angle_prev = portable_atan2(-(orbit[0].l - centre_l), -centre_phi);
     double sum_cos = 0.0;
     double sum_sin = 0.0;
     for (std::size_t i = 0; i + 1 < n; ++i) {
       lift += advance[i];
-      const double angle = std::atan2(-(orbit[i + 1].l - centre_l), lift - centre_phi);
+      const double angle = portable_atan2(-(orbit[i + 1].l - centre_l), lift - centre_phi);
       advance[i] = angle - angle_prev;
       angle_prev = angle;
-      sum_cos += std::cos(advance[i]);
-      sum_sin += std::sin(advance[i]);
+      double sin_a = 0.0;
+      double cos_a = 0.0;
+      sin_cos(advance[i], sin_a, cos_a);
+      sum_cos += cos_a;
+      sum_sin += sin_a;
     }
     // Each advance is known only modulo a turn: take the branch within half a turn of their
     // circular mean, so that advances near half a turn are not split between two branches.
-    const double mean = std::atan2(sum_sin, sum_cos);
+    const double mean = portable_atan2(sum_sin, sum_cos);
     for (double& a : advance) {
       a = mean + wrap(a - mean);
     }
@@ -117,7 +129,7 @@ rotation_summary rotation_of(std::span<const lifted_point> orbit) {
   }
   // A gap of 0 would give no number of digits; the cap stands for agreement to the last digit
   // a double holds. A NaN gap stays NaN.
-  r.digits = gap < std::pow(10.0, -max_digits) ? max_digits : -std::log10(gap);
+  r.digits = gap < smallest_gap ? max_digits : -portable_log(gap) / ln_10;
   return r;
 }
 

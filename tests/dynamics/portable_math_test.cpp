@@ -103,3 +103,33 @@ TEST(PortableMath, HypotWithinOneUlpWithoutOverflowOrUnderflow) {
 }
 
 }  // namespace
+
+TEST(PortableMath, Atan2WithinOneUlpInEveryQuadrant) {
+  const double worst = max_error("atan2", [](std::mt19937_64& g, double& got) {
+    // Coordinates of similar size (every reduction interval of y / x), far apart (the
+    // quotient beyond 2^60 either way), or of any size at all.
+    const int e = static_cast<int>(g() % 2000) - 1000;
+    const int spread = g() % 4 == 0 ? 70 : 3;
+    const double x = random_positive(g, e - spread, e + spread) * (g() % 2 == 0 ? 1.0 : -1.0);
+    const double y = (g() % 8 == 0 ? random_positive(g, -1074, 1023)
+                                   : random_positive(g, e - spread, e + spread)) *
+                     (g() % 2 == 0 ? 1.0 : -1.0);
+    got = portable_atan2(y, x);
+    return ulp_error(got, atan2q(static_cast<__float128>(y), static_cast<__float128>(x)));
+  });
+  EXPECT_LE(worst, 1.0);
+}
+
+TEST(PortableMath, Atan2SpecialValuesAreTheCLibrarys) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double values[] = {0.0, -0.0, 1.0, -1.0, 0x1p-1074, -3e300, inf, -inf};
+  for (const double y : values) {
+    for (const double x : values) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(portable_atan2(y, x)),
+                std::bit_cast<std::uint64_t>(std::atan2(y, x)))
+          << "atan2(" << y << ", " << x << ")";
+    }
+  }
+  EXPECT_TRUE(std::isnan(portable_atan2(nan, 1.0)));
+  EXPECT_TRUE(std::isnan(portable_atan2(1.0, nan)));
+}

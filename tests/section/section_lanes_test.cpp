@@ -86,7 +86,7 @@ TEST(SectionLanes, RandomConditionsMatchTheScalarLoop) {
     config.tol = single(std::pow(10.0, -11.0 + 9.0 * unit(gen)));
     config.eps = single(std::pow(10.0, -6.0 + 5.0 * unit(gen)));
     const double direction = unit(gen) < 0.2 ? -1.0 : 1.0;
-    const int n = 1 + static_cast<int>(trial_lanes * unit(gen));
+    const int n = 1 + static_cast<int>(section_lanes_max * unit(gen));
     std::vector<lane_start> starts;
     std::vector<section_lane> lanes;
     for (int j = 0; j < n; ++j) {

@@ -51,3 +51,30 @@ TEST(SectionSign, AnswersAwayFromZerosAndDefersNearThem) {
 }
 
 }  // namespace
+
+// The memo answers from its intervals exactly as section_sign does: walks of times around
+// zeros of the section (both signs of omega, forward and backward), as the refinement takes.
+// catches: an interval widened across a zero or across another multiple of pi
+TEST(SectionSign, RememberedSignIsTheSignItself) {
+  std::mt19937_64 gen(11);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  for (const float omega : {1.0f, -1.0f, 2.5f}) {
+    model_params m = model_with_L();
+    m.omega = omega;
+    const double margin = sign_margin(1e-7);
+    for (int walk = 0; walk < 300; ++walk) {
+      // A zero at 2 pi k / omega, approached from a time up to two section periods before it.
+      const double zero = 2.0 * pi * static_cast<double>(walk % 50) / static_cast<double>(omega);
+      const double t = zero - unit(gen) * 25.0;
+      double h = (zero - t) * (0.5 + 2.0 * unit(gen));
+      sign_memo memo;
+      for (int retry = 0; retry < 2000; ++retry) {
+        const double t_new = t + h;
+        const int sign = remembered_section_sign(m, t_new, margin, memo);
+        ASSERT_EQ(sign, section_sign(m, t_new, margin)) << "omega " << omega << " t " << t_new;
+        h = (unit(gen) < 0.5 ? 0.5 : 1.5) * h;
+        h = std::fmin(h, 30.0);
+      }
+    }
+  }
+}

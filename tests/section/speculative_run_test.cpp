@@ -94,4 +94,38 @@ TEST(SpeculativeRun, StoppedRunIsTheRunFromTheRealStart) {
   EXPECT_EQ(early.end.t, real.end.t);
 }
 
+// catches: a scan that misses a start whose first step differs, or an alternative that is the
+// primary again
+TEST(SpeculativeRun, AlternativeStartCoversTheOtherSideOfASplit) {
+  const model_params m = model_with_L();
+  const run_config config = config_of(3, static_cast<double>(1e-9f), static_cast<double>(1e-7f));
+  const double h0 = static_cast<double>(0.1f);
+  std::mt19937_64 gen(5);
+  std::uniform_real_distribution<double> phi(-10.0, 10.0);
+  std::uniform_real_distribution<double> l(-2.0, 2.0);
+  int split = 0;
+  int covered = 0;
+  for (int i = 0; i < 300; ++i) {
+    const std::array<double, 2> y0{phi(gen), l(gen)};
+    double h_alt = 0.0;
+    const bool found = alternative_start(m, config, y0, h0, h_alt);
+    if (found) {
+      ++split;
+      EXPECT_FALSE(same_first_step(m, config, y0, h0, h_alt)) << i;
+    }
+    for (int k = -alternative_reach; k <= alternative_reach; ++k) {
+      const double h_real = std::ldexp(h0, k);
+      double real_h = 0.0;
+      if (same_first_step(m, config, y0, h0, h_real) ||
+          !first_accepted_step(m, config, y0, h_real, real_h)) {
+        continue;
+      }
+      ASSERT_TRUE(found) << i << " k " << k;
+      covered += same_first_step(m, config, y0, h_alt, h_real) ? 1 : 0;
+    }
+  }
+  EXPECT_GT(split, 0);
+  EXPECT_GT(covered, 0);
+}
+
 }  // namespace
