@@ -57,7 +57,7 @@ FAULTS = [
     Fault("lane-time-compensation", "src/precise/lane_block.cpp",
           "if (plan[j].lands) {", "if (false && plan[j].lands) {",
           "the precise points come 5e-16 time units early each"),
-    Fault("lyapunov-period", "src/engine/condition_job.cpp",
+    Fault("lyapunov-period", "src/engine/precise_job.cpp",
           "const double period = four_pi / ", "const double period = two_pi / ",
           "every Lyapunov exponent doubled"),
     Fault("step-size-not-carried", "src/engine/engine.cpp",
