@@ -86,6 +86,17 @@ def _extent(axis):
     return v[0] - half, v[-1] + half
 
 
+def _single(text):
+    """A number of the file, which holds single-precision values to 9 digits, as the shortest
+    decimal that gives the same single-precision value (0.400000006 reads 0.4)."""
+    if text.isdigit():
+        return text
+    try:
+        return str(np.float32(text))
+    except ValueError:
+        return text
+
+
 def title(grid, coloring):
     """What is drawn over which axes and how many cells; the method's settings; the constants
     but the axes' own, and where the cells start when an axis is a constant."""
@@ -93,7 +104,7 @@ def title(grid, coloring):
     total = grid["x"]["n"] * grid["y"]["n"]
     cells = f"{grid['x']['n']} × {grid['y']['n']} cells" if grid["count"] == total else (
         f"{grid['count']} of {total} cells (the run was interrupted)")
-    settings = {k: v for k, v in grid["settings"].items() if k not in (x, y)}
+    settings = {k: _single(v) for k, v in grid["settings"].items() if k not in (x, y)}
     method = ["precise method"] + [f"{k} = {settings.pop(k)}" for k in ("n_points", "tol", "L")
                                    if k in settings] + [settings.pop("direction", "forward")]
     constants = [f"{k} = {v}" for k, v in settings.items()]

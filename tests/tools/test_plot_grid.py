@@ -14,7 +14,8 @@ sys.path.insert(0, str(TOOL.parent))
 import chaos_colors  # noqa: E402
 import plot_section as ps  # noqa: E402
 
-SETTINGS = "n_points 1000 tol 1e-10 L 5 a 6 b 5 c 8 d 15 e 0.4 omega 1 direction forward"
+# As the program writes them: single-precision values to 9 digits.
+SETTINGS = "n_points 1000 tol 1.00000001e-10 L 5 a 6 b 5 c 8 d 15 e 0.4 omega 1 direction forward"
 
 
 def grid_text(x, y, cells, rotation=False, seed=None):
