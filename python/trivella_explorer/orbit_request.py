@@ -60,24 +60,31 @@ def check_params(params):
     return rounded
 
 
-def parse_orbit_request(body):
-    """The checked request as keyword arguments of trivella.stream_map plus `seeds`.
-
-    Raises BadRequest for anything but one JSON object with the known fields, each of its
-    type and within its range.
-    """
+def json_object(body, fields, required):
+    """The body as one JSON object holding every field of `required` and none but `fields`;
+    BadRequest otherwise."""
     try:
         r = json.loads(body.decode("utf-8"), parse_constant=_reject_constant)
     except (UnicodeDecodeError, json.JSONDecodeError, RecursionError) as error:
         raise BadRequest(f"the body is not JSON: {error}") from None
     if not isinstance(r, dict):
         raise BadRequest(f"the body must be a JSON object, got {_kind(r)}")
-    unknown = sorted(set(r) - set(FIELDS))
+    unknown = sorted(set(r) - set(fields))
     if unknown:
-        raise BadRequest(f"unknown field {unknown[0]!r}; the fields are {', '.join(FIELDS)}")
-    missing = [name for name in REQUIRED if name not in r]
+        raise BadRequest(f"unknown field {unknown[0]!r}; the fields are {', '.join(fields)}")
+    missing = [name for name in required if name not in r]
     if missing:
         raise BadRequest(f"missing field {missing[0]!r}")
+    return r
+
+
+def parse_orbit_request(body):
+    """The checked request as keyword arguments of trivella.stream_map plus `seeds`.
+
+    Raises BadRequest for anything but one JSON object with the known fields, each of its
+    type and within its range.
+    """
+    r = json_object(body, FIELDS, REQUIRED)
 
     if r["method"] not in ("classic", "precise"):
         raise BadRequest(f"method must be 'classic' or 'precise', got {r['method']!r}")

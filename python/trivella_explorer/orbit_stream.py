@@ -64,6 +64,36 @@ def take_cores(server, sock, deadline, wanted):
     return taken
 
 
+def claim_cores(handler, wanted):
+    """take_cores for a request until its time limit; 0 after answering 503 when no slot freed
+    up (nothing is sent to a client that has gone)."""
+    server, sock = handler.server, handler.connection
+    threads = take_cores(server, sock, time.monotonic() + server.time_limit, wanted)
+    if not threads and not client_gone(sock):
+        handler.send_json(503, {"error": "every core is busy; try again"})
+    return threads
+
+
+def stop_rule(handler):
+    """(keep_going, why_stopped): the engine's question, false from the moment the server shuts
+    down, the request's time limit passes or the client goes away, and the list that then
+    holds the reason."""
+    server, sock = handler.server, handler.connection
+    deadline = time.monotonic() + server.time_limit
+    why_stopped = []
+
+    def keep_going():
+        if server.stopping.is_set():
+            why_stopped.append("the server is shutting down")
+        elif time.monotonic() > deadline:
+            why_stopped.append(f"stopped at the time limit of {server.time_limit:g} s")
+        elif client_gone(sock):
+            why_stopped.append("the client went away")
+        return not why_stopped
+
+    return keep_going, why_stopped
+
+
 def _run(request, first, h_start, threads, out, keep_going):
     """Runs the seeds from index `first` on; writes each orbit's points and, for every one but
     the run's last, its end. Returns (outcome, the last orbit's end record or None)."""
@@ -108,25 +138,12 @@ def stream_orbits(handler, request):
     orbits after it unreported.
     """
     server = handler.server
-    sock = handler.connection
     seeds = request["seeds"]
-    threads = take_cores(server, sock, time.monotonic() + server.time_limit, len(seeds))
+    threads = claim_cores(handler, len(seeds))
     if not threads:
-        if not client_gone(sock):
-            handler.send_json(503, {"error": "every core is busy; try again"})
         return
     out = ChunkedLines(handler)
-    deadline = time.monotonic() + server.time_limit
-    why_stopped = []
-
-    def keep_going():
-        if server.stopping.is_set():
-            why_stopped.append("the server is shutting down")
-        elif time.monotonic() > deadline:
-            why_stopped.append(f"stopped at the time limit of {server.time_limit:g} s")
-        elif client_gone(sock):
-            why_stopped.append("the client went away")
-        return not why_stopped
+    keep_going, why_stopped = stop_rule(handler)
 
     first = 0
     h_start = request["h_start"]

@@ -1,10 +1,8 @@
 """The body of POST /api/periodic: parsed, checked and bounded before any work starts."""
 
-import json
-
 from trivella.skeleton import MAX_PERIOD
 
-from .orbit_request import BadRequest, _kind, _reject_constant, _single, check_params
+from .orbit_request import BadRequest, _kind, _single, check_params, json_object
 
 FIELDS = ("period", "guess", "tol", "h0", "L", "params")
 REQUIRED = ("period", "guess", "tol", "h0", "L")
@@ -17,18 +15,7 @@ def parse_periodic_request(body):
     """The checked request as keyword arguments of trivella.periodic_orbit: phi, l, q, L, tol,
     h0, params. Raises BadRequest for anything but one JSON object with the known fields,
     each of its type and within its range."""
-    try:
-        r = json.loads(body.decode("utf-8"), parse_constant=_reject_constant)
-    except (UnicodeDecodeError, json.JSONDecodeError, RecursionError) as error:
-        raise BadRequest(f"the body is not JSON: {error}") from None
-    if not isinstance(r, dict):
-        raise BadRequest(f"the body must be a JSON object, got {_kind(r)}")
-    unknown = sorted(set(r) - set(FIELDS))
-    if unknown:
-        raise BadRequest(f"unknown field {unknown[0]!r}; the fields are {', '.join(FIELDS)}")
-    missing = [name for name in REQUIRED if name not in r]
-    if missing:
-        raise BadRequest(f"missing field {missing[0]!r}")
+    r = json_object(body, FIELDS, REQUIRED)
 
     q = r["period"]
     if isinstance(q, bool) or not isinstance(q, int):

@@ -3,11 +3,10 @@ one JSON record. The search holds one of the server's slots and stops when the c
 away, the time limit passes or the server shuts down."""
 
 import math
-import time
 
 import trivella
 
-from .orbit_stream import client_gone, take_cores
+from .orbit_stream import claim_cores, client_gone, stop_rule
 
 
 def _number(x):
@@ -33,21 +32,9 @@ def answer_periodic(handler, request):
     should the engine still refuse an argument; nothing once the client has gone."""
     server = handler.server
     sock = handler.connection
-    if not take_cores(server, sock, time.monotonic() + server.time_limit, 1):
-        if not client_gone(sock):
-            handler.send_json(503, {"error": "every core is busy; try again"})
+    if not claim_cores(handler, 1):
         return
-    deadline = time.monotonic() + server.time_limit
-    why_stopped = []
-
-    def keep_going():
-        if server.stopping.is_set():
-            why_stopped.append("the server is shutting down")
-        elif time.monotonic() > deadline:
-            why_stopped.append(f"stopped at the time limit of {server.time_limit:g} s")
-        elif client_gone(sock):
-            why_stopped.append("the client went away")
-        return not why_stopped
+    keep_going, why_stopped = stop_rule(handler)
 
     server.count_run(+1)
     try:

@@ -2,13 +2,12 @@
 which are asked for, and the settings their centres are computed with; parsed, checked and
 bounded before any work starts."""
 
-import json
 import math
 
 import numpy as np
 import trivella
 
-from .orbit_request import MAX_POINTS, BadRequest, _kind, _reject_constant, _single, check_params
+from .orbit_request import MAX_POINTS, BadRequest, _kind, _single, check_params, json_object
 
 MAX_SIDE = 400  # cells along either side of the view
 MAX_CELLS = 4800  # cells in one request: the page asks for a view's rows a few at a time
@@ -47,18 +46,7 @@ def parse_stability_request(body):
     """The checked request: the settings as keyword arguments of trivella.stream_map plus
     `cells`, the (i, j, phi0, l0) to compute. n_points is raised to the fewest points that give
     a verdict. Raises BadRequest naming the field that is wrong."""
-    try:
-        r = json.loads(body.decode("utf-8"), parse_constant=_reject_constant)
-    except (UnicodeDecodeError, json.JSONDecodeError, RecursionError) as error:
-        raise BadRequest(f"the body is not JSON: {error}") from None
-    if not isinstance(r, dict):
-        raise BadRequest(f"the body must be a JSON object, got {_kind(r)}")
-    unknown = sorted(set(r) - set(FIELDS))
-    if unknown:
-        raise BadRequest(f"unknown field {unknown[0]!r}; the fields are {', '.join(FIELDS)}")
-    missing = [name for name in FIELDS if name not in r and name != "params"]
-    if missing:
-        raise BadRequest(f"missing field {missing[0]!r}")
+    r = json_object(body, FIELDS, [name for name in FIELDS if name != "params"])
     n_points = _whole("n_points", r["n_points"], 1, MAX_POINTS)
     values = {name: _single(name, r[name]) for name in ("tol", "h0", "L")}
     if not values["tol"] > 0.0:

@@ -4,11 +4,10 @@ stops, as an orbit request does, when the client goes away, the time limit passe
 server stops; it takes the server's slots like one, leaving one core to the orbits."""
 
 import math
-import time
 
 import trivella
 
-from .orbit_stream import ChunkedLines, client_gone, take_cores
+from .orbit_stream import ChunkedLines, claim_cores, stop_rule
 
 
 def _finite(x):
@@ -38,28 +37,15 @@ def stream_stability(handler, request):
     ""}; 503 when no core frees up within the time limit. A failed cell is reported with
     verdict "failed" and the next one computed; a stop ends the request."""
     server = handler.server
-    sock = handler.connection
     cells = request["cells"]
     n_points = request["n_points"]
     # With more than one core, one stays free so that clicked orbits start at once.
     wanted = min(len(cells), max(1, server.slot_count - 1))
-    threads = take_cores(server, sock, time.monotonic() + server.time_limit, wanted)
+    threads = claim_cores(handler, wanted)
     if not threads:
-        if not client_gone(sock):
-            handler.send_json(503, {"error": "every core is busy; try again"})
         return
     out = ChunkedLines(handler)
-    deadline = time.monotonic() + server.time_limit
-    why_stopped = []
-
-    def keep_going():
-        if server.stopping.is_set():
-            why_stopped.append("the server is shutting down")
-        elif time.monotonic() > deadline:
-            why_stopped.append(f"stopped at the time limit of {server.time_limit:g} s")
-        elif client_gone(sock):
-            why_stopped.append("the client went away")
-        return not why_stopped
+    keep_going, why_stopped = stop_rule(handler)
 
     settings = {k: request[k] for k in ("tol", "h0", "L", "params")}
     server.count_run(+1)
