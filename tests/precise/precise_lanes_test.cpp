@@ -15,19 +15,9 @@
 
 #include "model_fixture.hpp"
 #include "precise/precise_advance.hpp"
+#include "supported_isas.hpp"
 
 namespace {
-
-std::vector<lane_isa> supported_isas() {
-  std::vector<lane_isa> isas{lane_isa::baseline};
-  if (best_lane_isa() != lane_isa::baseline) {
-    isas.push_back(lane_isa::avx2);
-  }
-  if (best_lane_isa() == lane_isa::avx512) {
-    isas.push_back(lane_isa::avx512);
-  }
-  return isas;
-}
 
 void expect_same_bits(const precise_state& a, const precise_state& b, std::size_t lane) {
   const auto bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };

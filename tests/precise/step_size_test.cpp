@@ -12,19 +12,9 @@
 
 #include "precise/lane_kernels.hpp"
 #include "precise/taylor_step.hpp"
+#include "supported_isas.hpp"
 
 namespace {
-
-std::vector<lane_isa> supported_isas() {
-  std::vector<lane_isa> isas{lane_isa::baseline};
-  if (best_lane_isa() != lane_isa::baseline) {
-    isas.push_back(lane_isa::avx2);
-  }
-  if (best_lane_isa() == lane_isa::avx512) {
-    isas.push_back(lane_isa::avx512);
-  }
-  return isas;
-}
 
 // A coefficient: mostly of any size and sign over the whole double range, sometimes a value
 // the portable functions treat apart (zero, a subnormal, infinity, NaN).

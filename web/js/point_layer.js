@@ -18,7 +18,7 @@ function rgba_of(color) {
   return (0xff000000 | ((v & 0xff) << 16) | (v & 0xff00) | ((v >> 16) & 0xff)) >>> 0;
 }
 
-function new_canvas(width, height) {
+export function new_canvas(width, height) {
   if (typeof OffscreenCanvas !== 'undefined') {
     return new OffscreenCanvas(width, height);
   }

@@ -3,7 +3,7 @@
 // ones over them, drawn muted under the orbits. A new view or new settings stop the computation
 // at once and start it afresh once the view rests; turning it off stops it.
 import { stream_records } from './api.js';
-import { layer_placement } from './point_layer.js';
+import { layer_placement, new_canvas } from './point_layer.js';
 import { cell_rgb, scale_gradient, scale_ticks } from './stability_colors.js';
 
 // Cells [across, up] of each pass; each divides the last, whose cells are the image's pixels.
@@ -45,16 +45,6 @@ function stop(bg) {
     bg.controller.abort();
     bg.controller = null;
   }
-}
-
-function new_canvas(width, height) {
-  if (typeof OffscreenCanvas !== 'undefined') {
-    return new OffscreenCanvas(width, height);
-  }
-  const c = document.createElement('canvas');
-  c.width = width;
-  c.height = height;
-  return c;
 }
 
 // A transparent image of the finest pass's cells for `view`.
