@@ -150,7 +150,17 @@ condition_job start_job(const run_request& r, int first, int count, double h_sta
   job.channel->slots.resize(static_cast<std::size_t>(alternatives ? 2 * count : count));
   job.use_alternative.assign(static_cast<std::size_t>(count), false);
   job.channel->spool_dir = r.spool_dir;
-  run_request own{r.m, r.config, r.h0, r.method, r.chaos, r.threads, {}, {}, {}};
+  // The run's settings; the conditions are the job's own.
+  run_request own{.m = r.m,
+                  .config = r.config,
+                  .h0 = r.h0,
+                  .method = r.method,
+                  .chaos = r.chaos,
+                  .rotation = r.rotation,
+                  .threads = r.threads,
+                  .y0 = {},
+                  .condition_m = {},
+                  .spool_dir = {}};
   const auto begin = r.y0.begin() + first;
   own.y0.assign(begin, begin + count);
   if (!r.condition_m.empty()) {

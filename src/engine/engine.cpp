@@ -182,7 +182,8 @@ run_outcome run_all(engine_state& st) {
     }
     // Without points to collect a condition changes nothing, not even h.
     if (r.config.n_points <= 0) {
-      if (!call(e.end, i + 1, chaos_summary{})) {
+      if ((r.rotation && !call(e.rotation, i + 1, rotation_summary{})) ||
+          !call(e.end, i + 1, chaos_summary{})) {
         return stop_all(st, run_end::stopped, i);
       }
       continue;
@@ -201,11 +202,13 @@ run_outcome run_all(engine_state& st) {
     condition_job& job = st.ahead.front();
     std::string failure;
     chaos_summary chaos;
+    rotation_summary rotation;
     {
       const std::lock_guard lock(job.channel->mutex);
       const condition_slot& slot = job.channel->slots[slot_of(job, i)];
       failure = slot.failure;
       chaos = slot.chaos;
+      rotation = slot.rotation;
       // h is not reset: each condition starts with the step size the previous one left.
       h = slot.end_h;
     }
@@ -220,7 +223,7 @@ run_outcome run_all(engine_state& st) {
       stop_job(st.ahead.front());
       st.ahead.pop_front();
     }
-    if (!call(e.end, i + 1, chaos)) {
+    if ((r.rotation && !call(e.rotation, i + 1, rotation)) || !call(e.end, i + 1, chaos)) {
       return stop_all(st, run_end::stopped, i);
     }
   }
@@ -231,6 +234,11 @@ run_outcome run_all(engine_state& st) {
 // Constants per condition are for the precise method only: the classic one carries its step
 // size from one condition to the next, which a change of model would make meaningless.
 void check_condition_models(const run_request& r) {
+  if (r.rotation && r.method != run_method::precise) {
+    throw std::invalid_argument(
+        "rotation numbers need the precise method: they follow its lift "
+        "of the angle");
+  }
   if (r.condition_m.empty()) {
     return;
   }

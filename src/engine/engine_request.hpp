@@ -12,6 +12,7 @@
 #include "dynamics/model.hpp"
 #include "dynamics/run_config.hpp"
 #include "section/section_map.hpp"
+#include "skeleton/rotation_number.hpp"
 
 enum class run_method { classic, precise };
 
@@ -21,7 +22,10 @@ struct run_request {
   double h0 = 0.0;    // classic: the first condition's step size; precise: its sign is the
                       // direction of time
   run_method method = run_method::classic;
-  bool chaos = false;                     // precise only: tangent equations and indicators
+  bool chaos = false;  // precise only: tangent equations and indicators
+  // Precise only: the rotation number of each orbit, from its points, which a lane holds
+  // lifted until the orbit ends (24 bytes a point).
+  bool rotation = false;
   int threads = 0;                        // conditions computed at once; 0: every core
   std::vector<std::array<double, 2>> y0;  // initial (phi, l) of each condition
   // The model of each condition, where the constants vary from one condition to the next (a
@@ -38,6 +42,8 @@ struct run_request {
 struct run_events {
   std::function<bool(int condition)> begin;  // before the condition's first point
   std::function<bool(int condition, std::span<const section_point> points)> points;
+  // With run_request::rotation: the orbit's rotation number, just before end.
+  std::function<bool(int condition, const rotation_summary& rotation)> rotation;
   std::function<bool(int condition, const chaos_summary& chaos)> end;  // after its last point
   std::function<bool()> poll;  // at least every 100 ms while the engine waits
 };

@@ -64,11 +64,13 @@ bool hand_over(job_channel& ch, std::size_t index, point_list& batch, bool last)
   return !ch.cancel.load();
 }
 
-void finish(job_channel& ch, std::size_t index, std::string failure, const chaos_summary& chaos) {
+void finish(job_channel& ch, std::size_t index, std::string failure, const chaos_summary& chaos,
+            const rotation_summary& rotation) {
   const std::lock_guard lock(ch.mutex);
   condition_slot& slot = ch.slots[index];
   slot.failure = std::move(failure);
   slot.chaos = chaos;
+  slot.rotation = rotation;
   slot.finished = true;
   ch.changed.notify_all();
 }

@@ -13,6 +13,7 @@
 
 #include "chaos/chaos_summary.hpp"
 #include "section/section_map.hpp"
+#include "skeleton/rotation_number.hpp"
 
 // Points the condition in turn may hold in memory that the engine has not taken before its
 // worker waits (1 MiB).
@@ -31,6 +32,7 @@ struct condition_slot {
   bool finished = false;   // every point produced, or the condition stopped early
   std::string failure;     // why it stopped early, if it did
   chaos_summary chaos;
+  rotation_summary rotation;
   // Classic method: the first accepted step from the job's starting step size, and the step
   // size the condition leaves.
   bool first_known = false;
@@ -57,7 +59,7 @@ bool hand_over(job_channel& ch, std::size_t index, point_list& batch, bool last)
 // Worker side: the condition of slot `index` produces nothing more; `failure` says why it
 // stopped early, if it did.
 void finish(job_channel& ch, std::size_t index, std::string failure,
-            const chaos_summary& chaos = {});
+            const chaos_summary& chaos = {}, const rotation_summary& rotation = {});
 
 // Engine side: slot `index` is the condition being delivered.
 void begin_turn(job_channel& ch, std::size_t index);

@@ -40,6 +40,7 @@ struct precise_lane {
   series_constants constants;
   precise_state state;
   chaos_accumulator chaos;
+  std::vector<lifted_point> orbit;  // with run_request::rotation
   point_list batch;
 };
 
@@ -82,6 +83,9 @@ void run_precise_job(const run_request& r, job_channel& ch) {
         if (c.tangent) {
           chaos_record_point(lane.chaos, lane.state.tangent);
         }
+        if (r.rotation) {
+          lane.orbit.push_back({lane.state.phi, lane.state.turns, lane.state.l});
+        }
       }
       const bool last = stopped || k + 1 == r.config.n_points;
       if ((last || lane.batch.size() >= precise_batch) &&
@@ -93,7 +97,8 @@ void run_precise_job(const run_request& r, job_channel& ch) {
       } else if (last) {
         // The map's period: two periods of the condition's forcing.
         const double period = four_pi / static_cast<double>(m.omega);
-        finish(ch, lane.slot, "", c.tangent ? chaos_finish(lane.chaos, period) : chaos_summary{});
+        finish(ch, lane.slot, "", c.tangent ? chaos_finish(lane.chaos, period) : chaos_summary{},
+               r.rotation ? rotation_of(lane.orbit) : rotation_summary{});
       } else {
         going.push_back(std::move(lane));
       }

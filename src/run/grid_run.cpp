@@ -15,7 +15,6 @@
 #include "run/run_files.hpp"
 #include "run/run_info.hpp"
 #include "run/skeleton_files.hpp"
-#include "run/skeleton_run.hpp"
 
 namespace {
 
@@ -32,6 +31,7 @@ struct grid_context {
   long long done = 0;    // cells written by this run
   long long failed = 0;  // of them, failed
   std::string first_failure;
+  rotation_summary rotation;  // with --rotation: of the cell the engine is ending
 };
 
 int give_up(console& out, const std::string& message) {
@@ -39,12 +39,8 @@ int give_up(console& out, const std::string& message) {
   return 1;
 }
 
-bool write_cell(grid_context& c, long long index, grid_result result) {
+bool write_cell(grid_context& c, long long index, const grid_result& result) {
   const grid_cell cell = cell_at(c.plan, index);
-  if (c.options.rotation && !result.failed) {
-    result.rotation =
-        measure_rotation(cell.m, precise_config_for(c.r), cell.y0, c.r.config.n_points);
-  }
   ++c.done;
   note_points(c.out, c.done);
   return write_grid_line(c.file, grid_line(cell, result, c.options.rotation));
@@ -65,8 +61,13 @@ void fill_batch(run_request& r, const grid_plan& p, long long first, long long c
 run_events events_for(grid_context& c) {
   run_events e;
   e.begin = [](int /*condition*/) { return interrupt_signal() == 0; };
+  // The lanes measure each cell's rotation from its own points, just before its end.
+  e.rotation = [&c](int /*condition*/, const rotation_summary& rotation) {
+    c.rotation = rotation;
+    return true;
+  };
   e.end = [&c](int condition, const chaos_summary& chaos) {
-    return write_cell(c, c.first + condition - 1, {false, chaos, {}});
+    return write_cell(c, c.first + condition - 1, {false, chaos, c.rotation});
   };
   e.poll = [&c] {
     note_points(c.out, c.done);
@@ -112,6 +113,7 @@ bool run_cells(grid_context& c, run_request& r, long long next) {
 
 int run_grid(const run_options& options, const ini_contents& ini, console& out) {
   run_request r = request_for(options, ini);
+  r.rotation = options.rotation;
   grid_plan plan{{options.grid[0], options.grid[1]}, {}, r.m};
   if (has_constant_axis(plan)) {
     if (ini.blocks.empty()) {
@@ -132,7 +134,7 @@ int run_grid(const run_options& options, const ini_contents& ini, console& out) 
   if (!problem.empty()) {
     return give_up(out, problem);
   }
-  grid_context c{options, plan, r, out, {}, 0, 0, 0, {}};
+  grid_context c{options, plan, r, out, {}, 0, 0, 0, {}, {}};
   std::string error;
   const std::string dir_name = options.dir.empty() ? "this directory" : options.dir;
   if (!open_grid_file(c.file, grid_header(plan, ini.config, ini.h0, options.rotation),

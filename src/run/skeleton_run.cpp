@@ -18,6 +18,14 @@
 
 namespace {
 
+// The precise method's settings for a run of `r` without tangent: its tol and direction.
+precise_config precise_config_for(const run_request& r) {
+  precise_config c;
+  c.tol = r.config.tol;
+  c.direction = 0.0 < r.h0 ? 1 : -1;
+  return c;
+}
+
 int give_up(console& out, const std::string& message) {
   report(out, message);
   return 1;
@@ -106,11 +114,4 @@ rotation_summary condition_rotation(const run_options& options, const ini_conten
   const run_request r = request_for(options, ini);
   return measure_rotation(r.m, precise_config_for(r),
                           ini.blocks[static_cast<std::size_t>(condition - 1)].y, r.config.n_points);
-}
-
-precise_config precise_config_for(const run_request& r) {
-  precise_config c;
-  c.tol = r.config.tol;
-  c.direction = 0.0 < r.h0 ? 1 : -1;
-  return c;
 }

@@ -16,6 +16,3 @@ int run_periodic(const run_options& options, const ini_contents& ini, console& o
 // orbit followed again by the precise method, lifted.
 rotation_summary condition_rotation(const run_options& options, const ini_contents& ini,
                                     int condition);
-
-// The precise method's settings for a run of `r` without tangent: its tol and direction.
-precise_config precise_config_for(const run_request& r);
