@@ -48,8 +48,13 @@ class ChunkedLines:
         data = (json.dumps(record, separators=(",", ":"), allow_nan=False) + "\n").encode()
         self.handler.wfile.write(b"%x\r\n%s\r\n" % (len(data), data))
 
-    def finish(self):
-        self.handler.wfile.write(b"0\r\n\r\n")
+    def finish_quietly(self):
+        """Ends the response; called once the run is over and its slots are free, so that a
+        client that has read the whole answer finds the server idle."""
+        try:
+            self.handler.wfile.write(b"0\r\n\r\n")
+        except OSError:
+            pass
 
 
 def take_cores(server, sock, deadline, wanted):
@@ -148,6 +153,7 @@ def stream_orbits(handler, request):
     first = 0
     h_start = request["h_start"]
     server.count_run(+1)
+    answered = False
     try:
         while first < len(seeds):
             outcome, last = _run(request, first, h_start, threads, out, keep_going)
@@ -166,7 +172,7 @@ def stream_orbits(handler, request):
         if request["method"] == "precise" and not why_stopped:
             send_rotations(request, out.complete, out, keep_going, threads)
         out.line({"done": True})
-        out.finish()
+        answered = True
     except (ValueError, TypeError) as error:
         if out.started:
             raise
@@ -177,3 +183,5 @@ def stream_orbits(handler, request):
         server.count_run(-1)
         for _ in range(threads):
             server.slots.release()
+    if answered:
+        out.finish_quietly()

@@ -49,6 +49,7 @@ def stream_stability(handler, request):
 
     settings = {k: request[k] for k in ("tol", "h0", "L", "params")}
     server.count_run(+1)
+    answered = False
     try:
         out.line({"n_points": n_points})
         first = 0
@@ -68,10 +69,12 @@ def stream_stability(handler, request):
             out.line(_cell_line(rest[outcome.condition - 1], math.nan, math.nan, "failed"))
             first += outcome.condition
         out.line({"done": True, "stopped": "; ".join(why_stopped)})
-        out.finish()
+        answered = True
     except OSError:  # the client went away while cells were being written
         pass
     finally:
         server.count_run(-1)
         for _ in range(threads):
             server.slots.release()
+    if answered:
+        out.finish_quietly()
