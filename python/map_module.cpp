@@ -41,6 +41,9 @@ struct map_sink {
   double* lyapunov = nullptr;
   std::int64_t* periods = nullptr;
   std::int8_t* verdict = nullptr;
+  double* rotation = nullptr;  // per condition, with run_request::rotation, the next two too
+  bool* circulating = nullptr;
+  double* digits = nullptr;
   std::size_t n_points = 0;
   int condition = 0;       // the condition whose points arrive (from 1), 0 before the first
   std::size_t filled = 0;  // its points so far
@@ -96,6 +99,13 @@ run_events events_for(map_sink& s) {
     s.done += static_cast<long long>(points.size());
     return check_python(s, true);
   };
+  e.rotation = [&s](int condition, const rotation_summary& r) {
+    const auto i = static_cast<std::size_t>(condition - 1);
+    s.rotation[i] = r.computed ? r.rotation : nan;
+    s.circulating[i] = r.computed && r.kind == rotation_kind::circulating;
+    s.digits[i] = r.computed ? r.digits : nan;
+    return true;
+  };
   e.end = [&s](int condition, const chaos_summary& c) {
     const auto i = static_cast<std::size_t>(condition - 1);
     // Fewer than two points make no period: nothing was measured.
@@ -125,14 +135,17 @@ bool fill_nan(map_sink& s, double* first, double* last) {
 
 // Runs the conditions (phi0[i], l0[i]) through the engine, each with the constants of `varying`
 // as its own. Returns (points, megno, lyapunov, periods, verdict, end_h, failure,
-// failed_condition): the points NaN where none was computed (none at all kept without
-// keep_points), failure empty and failed_condition 0 after a complete run.
+// failed_condition, rotation): the points NaN where none was computed (none at all kept
+// without keep_points), failure empty and failed_condition 0 after a complete run; rotation,
+// with `rotation`, the (number, circulating, digits) arrays the lanes measured (NaN, false,
+// NaN where none was), else None.
 py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, double L, double h0,
                   double tol, double eps, const std::string& method, bool chaos,
                   const param_list& params, int threads, py::object progress,
-                  const condition_param_list& varying, bool keep_points) {
+                  const condition_param_list& varying, bool keep_points, bool rotation) {
   run_request r = request_of(phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads);
   add_condition_models(r, varying);
+  r.rotation = rotation;
   const auto n = static_cast<py::ssize_t>(r.y0.size());
   const py::ssize_t per = n_points > 0 && keep_points ? n_points : 0;
   // Left uninitialised: a complete run writes every point, and only what a failure leaves
@@ -146,6 +159,13 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   std::fill_n(lyapunov.mutable_data(), n, nan);
   std::fill_n(periods.mutable_data(), n, 0);
   std::fill_n(verdict.mutable_data(), n, static_cast<std::int8_t>(chaos_verdict::undecided));
+  const py::ssize_t rotations = rotation ? n : 0;
+  float_array number(rotations);
+  py::array_t<bool> circulating(rotations);
+  float_array digits(rotations);
+  std::fill_n(number.mutable_data(), rotations, nan);
+  std::fill_n(circulating.mutable_data(), rotations, false);
+  std::fill_n(digits.mutable_data(), rotations, nan);
 
   map_sink s;
   s.points = points.mutable_data();
@@ -153,6 +173,9 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   s.lyapunov = lyapunov.mutable_data();
   s.periods = periods.mutable_data();
   s.verdict = verdict.mutable_data();
+  s.rotation = number.mutable_data();
+  s.circulating = circulating.mutable_data();
+  s.digits = digits.mutable_data();
   s.n_points = static_cast<std::size_t>(per);
   s.total = static_cast<long long>(n) * std::max(n_points, 0);
   s.progress = std::move(progress);
@@ -172,8 +195,10 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   if (!s.progress.is_none() && outcome.end == run_end::complete) {
     s.progress(s.done, s.total);
   }
-  return py::make_tuple(points, megno, lyapunov, periods, verdict, outcome.end_h, outcome.message,
-                        outcome.end == run_end::complete ? 0 : outcome.condition);
+  return py::make_tuple(
+      points, megno, lyapunov, periods, verdict, outcome.end_h, outcome.message,
+      outcome.end == run_end::complete ? 0 : outcome.condition,
+      rotation ? py::object(py::make_tuple(number, circulating, digits)) : py::object(py::none()));
 }
 
 // The step size of the first accepted step of condition (phi0, l0) from h, or None.
@@ -198,7 +223,8 @@ void add_map_functions(py::module_& m) {
   m.def("run_map", &run_map, py::arg("phi0"), py::arg("l0"), py::arg("n_points"), py::kw_only(),
         py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"), py::arg("method"),
         py::arg("chaos"), py::arg("params"), py::arg("threads"), py::arg("progress"),
-        py::arg("varying") = condition_param_list{}, py::arg("keep_points") = true);
+        py::arg("varying") = condition_param_list{}, py::arg("keep_points") = true,
+        py::arg("rotation") = false);
   m.def("first_accepted_step", &first_step, py::arg("phi0"), py::arg("l0"), py::arg("h"),
         py::kw_only(), py::arg("L"), py::arg("tol"), py::arg("eps"), py::arg("params"));
 }

@@ -52,8 +52,7 @@ def stability_map(client: Any, x: tuple[str, ArrayLike], y: tuple[str, ArrayLike
     threads = _checks.threads(threads)
     retries = _checks.count("retries", retries, 0, 1000)
     n_y, n_x = p.shape
-    per_cell = n_points * (2 if rotation else 1)
-    total = p.phi.size * per_cell
+    total = p.phi.size * n_points
     with progress_callback(progress, total) as callback:
         check_workers(client)
         run_id = uuid.uuid4().hex
@@ -65,7 +64,7 @@ def stability_map(client: Any, x: tuple[str, ArrayLike], y: tuple[str, ArrayLike
                                    retries=retries, pure=False)
             pending[future] = (first, last)
         try:
-            cells = _gather(client, pending, p.phi.size, per_cell, total, callback)
+            cells = _gather(client, pending, p.phi.size, n_points, total, callback)
         finally:
             if pending:
                 client.cancel(list(pending), force=True)

@@ -66,7 +66,7 @@ class progress_callback:
 def assemble(shape: tuple[int, ...], phi: np.ndarray, l: np.ndarray, n_points: int,
              settings: dict[str, Any], pairs: list[tuple[str, float]], run: tuple) -> SectionMap:
     """The SectionMap of run_map's result; RunError when a condition failed."""
-    points, megno, lyapunov, periods, verdict, end_h, failure, condition = run
+    points, megno, lyapunov, periods, verdict, end_h, failure, condition = run[:8]
     points = points.reshape(*shape, n_points, 2)
     if condition:
         raise RunError(f"condition {condition}: {failure}", condition, points)

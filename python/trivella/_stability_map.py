@@ -3,8 +3,6 @@ of a plane of initial conditions or of model constants, as an xarray.Dataset."""
 
 from __future__ import annotations
 
-import concurrent.futures
-import threading
 from typing import Any, Callable, Mapping
 
 import numpy as np
@@ -15,87 +13,38 @@ from ._grid import Plane, plane
 from ._section_map import Progress, progress_callback
 from ._stability_result import FAILED, attributes, dataset
 
-# Cells per call of the rotation number: a few, so that Ctrl-C waits for little.
-ROTATION_CELLS = 8
-
-
-def chaos_of_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: int,
-                   engine: dict[str, Any], threads: int,
-                   report: Callable[[int], Any] | None) -> dict[str, np.ndarray]:
-    """megno, lyapunov, periods and verdict codes (FAILED included) of the cells. A cell that
-    stops early is marked failed and the run goes on from the next; report(done) counts the
-    points of the cells in order."""
+def compute_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: int,
+                  engine: dict[str, Any], threads: int, rotation: bool,
+                  report: Callable[[int], Any] | None = None) -> dict[str, np.ndarray]:
+    """megno, lyapunov, periods and verdict codes (FAILED included) of the cells (phi[i], l[i])
+    with the constants `varying` and, with rotation, the rotation number, circulating and
+    digits the lanes measure from each cell's points. A cell that stops early is marked failed
+    and the run goes on from the next; report(done) counts the points of the cells in order."""
     n = phi.size
     out = {"megno": np.full(n, np.nan), "lyapunov": np.full(n, np.nan),
            "periods": np.zeros(n, dtype=np.int64), "verdict": np.zeros(n, dtype=np.int8)}
+    if rotation:
+        out.update(rotation=np.full(n, np.nan), circulating=np.zeros(n, dtype=bool),
+                   digits=np.full(n, np.nan))
     first = 0
     while first < n:
         progress = None if report is None else (
             lambda done, _total, before=first * n_points: report(before + done))
-        _, megno, lyapunov, periods, verdict, _, _, condition = _engine.run_map(
+        _, megno, lyapunov, periods, verdict, _, _, condition, turns = _engine.run_map(
             phi[first:], l[first:], n_points, threads=threads, progress=progress,
-            varying=[(k, v[first:]) for k, v in varying], keep_points=False, **engine)
+            varying=[(k, v[first:]) for k, v in varying], keep_points=False, rotation=rotation,
+            **engine)
         part = slice(first, n)
         out["megno"][part], out["lyapunov"][part] = megno, lyapunov
         out["periods"][part], out["verdict"][part] = periods, verdict
+        if rotation:
+            out["rotation"][part], out["circulating"][part], out["digits"][part] = turns
         if not condition:
             break
         failed = first + condition - 1
         out["megno"][failed] = out["lyapunov"][failed] = np.nan
         out["periods"][failed], out["verdict"][failed] = 0, FAILED
         first = failed + 1
-    return out
-
-
-def rotation_of_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: int,
-                      engine: dict[str, Any], threads: int,
-                      report: Callable[[int], Any] | None) -> dict[str, np.ndarray]:
-    """rotation, circulating and digits of the cells, a few cells per task on `threads`
-    threads (0: every core); report(done) counts their points as tasks complete. Ctrl-C or
-    an error stops the tasks running and drops those not started."""
-    n = phi.size
-    out = {"rotation": np.empty(n), "circulating": np.empty(n, dtype=bool),
-           "digits": np.empty(n)}
-    settings = dict(L=engine["L"], tol=engine["tol"], direction=1 if engine["h0"] > 0 else -1,
-                    params=engine["params"])
-    stop = threading.Event()
-
-    def task(first: int) -> int:
-        part = slice(first, first + ROTATION_CELLS)
-        number, circulating, digits = _engine.rotation(
-            phi[part], l[part], n_points, varying=[(k, v[part]) for k, v in varying],
-            keep_going=lambda: not stop.is_set(), **settings)
-        out["rotation"][part], out["circulating"][part], out["digits"][part] = \
-            number, circulating, digits
-        return len(number)
-
-    done = 0
-    with concurrent.futures.ThreadPoolExecutor(_engine.thread_count(threads)) as pool:
-        tasks = [pool.submit(task, first) for first in range(0, n, ROTATION_CELLS)]
-        try:
-            for finished in concurrent.futures.as_completed(tasks):
-                done += finished.result() * n_points
-                if report is not None:
-                    report(done)
-        except BaseException:
-            stop.set()
-            for t in tasks:
-                t.cancel()
-            raise
-    return out
-
-
-def compute_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: int,
-                  engine: dict[str, Any], threads: int, rotation: bool,
-                  report: Callable[[int], Any] | None = None) -> dict[str, np.ndarray]:
-    """Every variable of the cells (phi[i], l[i]) with the constants `varying`: the chaos
-    indicator and, with rotation, the rotation number. report(done) counts points."""
-    out = chaos_of_cells(phi, l, varying, n_points, engine, threads, report)
-    if rotation:
-        before = phi.size * n_points
-        out.update(rotation_of_cells(
-            phi, l, varying, n_points, engine, threads,
-            None if report is None else lambda done: report(before + done)))
     return out
 
 
@@ -136,7 +85,7 @@ def stability_map(x: tuple[str, ArrayLike], y: tuple[str, ArrayLike], n_points: 
     h0 : float, optional
         Only its sign counts: the direction of time (default forwards).
     rotation : bool
-        Also the rotation number of each cell (its orbit is followed once more).
+        Also the rotation number of each cell, measured from its points as they come.
     threads : int, optional
         Cells computed at once; default every core.
     progress : callable or True, optional
@@ -163,7 +112,7 @@ def stability_map(x: tuple[str, ArrayLike], y: tuple[str, ArrayLike], n_points: 
     """
     p, n_points, engine, attrs = prepare(x, y, n_points, L, params, phi0, l0, tol, h0, rotation)
     threads = _checks.threads(threads)
-    total = p.phi.size * n_points * (2 if rotation else 1)
+    total = p.phi.size * n_points
     with progress_callback(progress, total) as callback:
         report = None if callback is None else (lambda done: callback(done, total))
         cells = compute_cells(p.phi, p.l, p.varying, n_points, engine, threads, rotation, report)

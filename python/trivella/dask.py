@@ -187,7 +187,7 @@ class _Sweep:
                     completed.add(again)
                     break
                 part_points, part_megno, part_lyapunov, part_periods, part_verdict, h, failure, \
-                    condition = run
+                    condition = run[:8]
                 part = slice(first, first + len(part_points))
                 points[part] = part_points
                 megno[part], lyapunov[part] = part_megno, part_lyapunov
