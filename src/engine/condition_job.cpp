@@ -13,11 +13,12 @@
 
 namespace {
 
-// Tells the engine the first accepted step of slot `index` from the job's starting step size,
-// against which it confirms the condition in its turn.
-void publish_first_step(const run_request& r, double h_start, job_channel& ch, std::size_t index) {
+// Tells the engine the first accepted step from h_start of the condition of the job that slot
+// `index` runs (condition `condition`), against which it confirms that run in its turn.
+void publish_first_step(const run_request& r, double h_start, job_channel& ch, std::size_t index,
+                        std::size_t condition) {
   double first_h = 0.0;
-  const bool accepted = first_accepted_step(r.m, r.config, r.y0[index], h_start, first_h);
+  const bool accepted = first_accepted_step(r.m, r.config, r.y0[condition], h_start, first_h);
   const std::lock_guard lock(ch.mutex);
   condition_slot& slot = ch.slots[index];
   slot.first_known = true;
@@ -51,7 +52,7 @@ void publish_no_alternative(job_channel& ch, std::size_t slot) {
 // One classic condition, one point at a time so that the points stream out as they come: a
 // loop that stops right after a point resumes exactly where a longer one would have gone on.
 void run_classic(const run_request& r, double h_start, job_channel& ch) {
-  publish_first_step(r, h_start, ch, 0);
+  publish_first_step(r, h_start, ch, 0, 0);
   integration_state s;
   s.y = r.y0.front();
   s.h = h_start;
@@ -81,7 +82,7 @@ void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
   std::vector<section_lane> lanes;
   std::vector<std::size_t> slot_of;
   const auto add_lane = [&](std::size_t slot, std::size_t j, double h) {
-    publish_first_step(r, h, ch, slot);
+    publish_first_step(r, h, ch, slot, j);
     section_lane lane;
     lane.s.y = r.y0[j];
     lane.s.h = h;
