@@ -69,6 +69,13 @@ def take_cores(server, sock, deadline, wanted):
     return taken
 
 
+def end_run(server, threads):
+    """The run is over: it counts no more, and its `threads` cores are free."""
+    server.count_run(-1)
+    for _ in range(threads):
+        server.slots.release()
+
+
 def claim_cores(handler, wanted):
     """take_cores for a request until its time limit; 0 after answering 503 when no slot freed
     up (nothing is sent to a client that has gone)."""
@@ -180,8 +187,6 @@ def stream_orbits(handler, request):
     except OSError:  # the client went away while points were being written
         pass
     finally:
-        server.count_run(-1)
-        for _ in range(threads):
-            server.slots.release()
+        end_run(server, threads)
     if answered:
         out.finish_quietly()

@@ -6,7 +6,7 @@ import math
 
 import trivella
 
-from .orbit_stream import claim_cores, client_gone, stop_rule
+from .orbit_stream import claim_cores, client_gone, end_run, stop_rule
 
 
 def _number(x):
@@ -43,8 +43,7 @@ def answer_periodic(handler, request):
         handler.send_json(400, {"error": str(error)})
         return
     finally:
-        server.count_run(-1)
-        server.slots.release()
+        end_run(server, 1)
     record = orbit_record(orbit)
     if why_stopped:
         if client_gone(sock):

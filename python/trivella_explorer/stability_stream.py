@@ -7,7 +7,7 @@ import math
 
 import trivella
 
-from .orbit_stream import ChunkedLines, claim_cores, stop_rule
+from .orbit_stream import ChunkedLines, claim_cores, end_run, stop_rule
 
 
 def _finite(x):
@@ -73,8 +73,6 @@ def stream_stability(handler, request):
     except OSError:  # the client went away while cells were being written
         pass
     finally:
-        server.count_run(-1)
-        for _ in range(threads):
-            server.slots.release()
+        end_run(server, threads)
     if answered:
         out.finish_quietly()
