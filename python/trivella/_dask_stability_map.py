@@ -11,6 +11,7 @@ import numpy as np
 from numpy.typing import ArrayLike
 
 from . import _checks
+from ._dask_cancel import cancel_run
 from ._section_map import Progress, progress_callback
 from ._stability_map import compute_cells, dataset, prepare
 from ._worker_check import check_workers
@@ -55,19 +56,18 @@ def stability_map(client: Any, x: tuple[str, ArrayLike], y: tuple[str, ArrayLike
     total = p.phi.size * n_points
     with progress_callback(progress, total) as callback:
         check_workers(client)
-        run_id = uuid.uuid4().hex
+        key_prefix = f"trivella-rows-{uuid.uuid4().hex}-"
         pending: dict[Any, tuple[int, int]] = {}
-        for k, row in enumerate(range(0, n_y, rows)):
-            first, last = row * n_x, min(row + rows, n_y) * n_x
-            future = client.submit(_run_rows, *p.cells(first, last), n_points, engine, threads,
-                                   bool(rotation), key=f"trivella-rows-{run_id}-{k}",
-                                   retries=retries, pure=False)
-            pending[future] = (first, last)
         try:
+            for k, row in enumerate(range(0, n_y, rows)):
+                first, last = row * n_x, min(row + rows, n_y) * n_x
+                future = client.submit(_run_rows, *p.cells(first, last), n_points, engine,
+                                       threads, bool(rotation), key=f"{key_prefix}{k}",
+                                       retries=retries, pure=False)
+                pending[future] = (first, last)
             cells = _gather(client, pending, p.phi.size, n_points, total, callback)
         finally:
-            if pending:
-                client.cancel(list(pending), force=True)
+            cancel_run(client, key_prefix, pending)
     return dataset(p, cells, attrs)
 
 

@@ -32,6 +32,7 @@ from numpy.typing import ArrayLike
 
 from . import _checks, _engine
 from ._result import SectionMap
+from ._dask_cancel import cancel_run
 from ._dask_stability_map import stability_map
 from ._section_map import Progress, RunError, assemble, progress_callback
 from ._worker_check import WorkerMismatch, check_workers
@@ -147,8 +148,7 @@ class _Sweep:
 
     def cancel(self) -> None:
         """Cancels every task not yet gathered and drops the references to them."""
-        if self.pending:
-            self.client.cancel(list(self.pending.values()), force=True)
+        cancel_run(self.client, f"trivella-chunk-{self.run_id}-", self.pending.values())
         self.pending = {}
 
     def gather(self, callback: Any) -> tuple:

@@ -36,7 +36,7 @@ def client():
 
 def trivella_tasks(client):
     return client.run_on_scheduler(
-        lambda dask_scheduler: [k for k in dask_scheduler.tasks if "trivella-chunk" in str(k)])
+        lambda dask_scheduler: [k for k in dask_scheduler.tasks if "trivella-" in str(k)])
 
 
 def test_sweep_equals_local_with_a_chunk_computed_again(client):
@@ -132,6 +132,27 @@ def test_an_interrupted_sweep_leaves_no_task():
             assert child.wait(timeout=30) == 0
         finally:
             child.kill()
+
+
+def test_ctrl_c_inside_a_submission_leaves_no_task(client, monkeypatch):
+    held = []  # as a kept traceback would hold the future submit never handed back
+    real_submit = client.submit
+
+    def interrupted_submit(*args, **kwargs):
+        if len(held) == 3:
+            held.append(real_submit(*args, **kwargs))
+            raise KeyboardInterrupt
+        held.append(real_submit(*args, **kwargs))
+        return held[-1]
+
+    monkeypatch.setattr(client, "submit", interrupted_submit)
+    sweeps = [lambda: trivella.dask.section_map(client, PHI0, L0, 20000, chunk=1, **SETTINGS),
+              lambda: trivella.dask.stability_map(client, ("phi0", PHI0), ("l0", L0), 20000)]
+    for sweep in sweeps:
+        held.clear()
+        with pytest.raises(KeyboardInterrupt):
+            sweep()
+        assert len(held) == 4 and trivella_tasks(client) == []
 
 
 def test_a_worker_without_the_module_is_named_within_30_s(tmp_path):
