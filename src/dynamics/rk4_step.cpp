@@ -7,21 +7,33 @@
 #include <cmath>
 #include <cstddef>
 
-double sin_omega(const rate_constants& c, sine_memo& memo, double time) {
+bool find_sin_omega(const sine_memo& memo, double time, double& value) {
   // Keyed by bits, so that 0.0 and -0.0 stay apart.
   const auto bits = std::bit_cast<std::uint64_t>(time);
   for (std::size_t i = 0; i < memo.filled; ++i) {
     if (memo.time_bits[i] == bits) {
-      return memo.value[i];
+      value = memo.value[i];
+      return true;
     }
   }
-  const double value = std::sin(c.omega * time);
+  return false;
+}
+
+void keep_sin_omega(sine_memo& memo, double time, double value) {
   const std::size_t size = memo.time_bits.size();
-  memo.time_bits[memo.next] = bits;
+  memo.time_bits[memo.next] = std::bit_cast<std::uint64_t>(time);
   memo.value[memo.next] = value;
   memo.next = (memo.next + 1) % size;
   if (memo.filled < size) {
     ++memo.filled;
+  }
+}
+
+double sin_omega(const rate_constants& c, sine_memo& memo, double time) {
+  double value = 0.0;
+  if (!find_sin_omega(memo, time, value)) {
+    value = std::sin(c.omega * time);
+    keep_sin_omega(memo, time, value);
   }
   return value;
 }

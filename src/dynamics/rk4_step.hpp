@@ -20,6 +20,12 @@ struct sine_memo {
 // sin(omega * time) as std::sin gives it, taken from the memo when `time` (to the bit) is there.
 double sin_omega(const rate_constants& c, sine_memo& memo, double time);
 
+// The memo's value for `time` (to the bit), if it holds one.
+bool find_sin_omega(const sine_memo& memo, double time, double& value);
+
+// Keeps sin(omega * time) in the memo, in place of its oldest entry once it is full.
+void keep_sin_omega(sine_memo& memo, double time, double value);
+
 // What trials need besides the integration state. Every trial from one (t, y) shares the
 // first stage, so its rates are kept here.
 struct trial_kernel {

@@ -1,5 +1,5 @@
 // Trial steps of up to eight conditions at once: the stage arithmetic runs across the lanes in
-// vector registers, while sin and cos stay the C library's, called lane by lane.
+// vector registers, and sin and cos keep the C library's bits (libc_sine_lanes.hpp).
 #pragma once
 
 #include <array>
