@@ -2,9 +2,12 @@
 // through its channel.
 #include "engine/condition_job.hpp"
 
+#include <iterator>
+#include <thread>
 #include <utility>
 
 #include "dynamics/integration_state.hpp"
+#include "engine/engine.hpp"
 #include "engine/precise_job.hpp"
 #include "section/section_lanes.hpp"
 #include "section/section_outcome.hpp"
@@ -73,8 +76,37 @@ void run_classic(const run_request& r, double h_start, job_channel& ch) {
   finish_classic(r, ch, 0, 0, outcome, s);
 }
 
-// Classic conditions in lanes, each confirmed like run_classic's and streamed point by point:
-// a lane goes idle after each point, hands it over and resumes exactly where it was. A
+// Runs `lanes`, of slots `slot_of`, to their ends: a lane goes idle after each point, hands it
+// over and resumes exactly where it was.
+void run_lane_group(const run_request& r, job_channel& ch, std::vector<section_lane>& lanes,
+                    const std::vector<std::size_t>& slot_of) {
+  const std::size_t n = r.y0.size();
+  std::vector<bool> retired(lanes.size(), false);
+  std::size_t running = lanes.size();
+  while (running > 0) {
+    advance_section_lanes(r.m, r.config, lanes, &ch.cancel);
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+      section_lane& lane = lanes[i];
+      if (retired[i] || lane.phase != lane_phase::idle) {
+        continue;
+      }
+      const bool more = lane.outcome.stop == section_stop::done && lane.s.count < r.config.n_points;
+      if (!hand_over(ch, slot_of[i], lane.points, !more)) {
+        return;
+      }
+      if (more) {
+        lane.n_points = lane.s.count + 1;
+        start_section_lane(r.m, r.config, lane);
+        continue;
+      }
+      finish_classic(r, ch, slot_of[i], slot_of[i] % n, lane.outcome, lane.s);
+      retired[i] = true;
+      --running;
+    }
+  }
+}
+
+// Classic conditions in lanes, each confirmed like run_classic's and streamed point by point. A
 // condition whose first step depends on its start also runs from its alternative start, in
 // slot n + j, so that its confirmation finds one of the two whichever start is real.
 void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
@@ -102,30 +134,20 @@ void run_classic_lanes(const run_request& r, double h_start, job_channel& ch) {
       publish_no_alternative(ch, n + j);
     }
   }
-  std::vector<bool> retired(lanes.size(), false);
-  std::size_t running = lanes.size();
-  while (running > 0) {
-    // At most trial_lanes conditions and as many alternatives: one call takes them all.
-    advance_section_lanes(r.m, r.config, lanes, &ch.cancel);
-    for (std::size_t i = 0; i < lanes.size(); ++i) {
-      section_lane& lane = lanes[i];
-      if (retired[i] || lane.phase != lane_phase::idle) {
-        continue;
-      }
-      const bool more = lane.outcome.stop == section_stop::done && lane.s.count < r.config.n_points;
-      if (!hand_over(ch, slot_of[i], lane.points, !more)) {
-        return;
-      }
-      if (more) {
-        lane.n_points = lane.s.count + 1;
-        start_section_lane(r.m, r.config, lane);
-        continue;
-      }
-      finish_classic(r, ch, slot_of[i], slot_of[i] % n, lane.outcome, lane.s);
-      retired[i] = true;
-      --running;
-    }
+  // Lanes past one batch (second starts of a full job) would take a narrow trial after every
+  // batch and keep this job running well after the others: where the run has more than one
+  // thread, they run on one of their own.
+  if (lanes.size() <= trial_lanes || thread_count(r.threads) == 1) {
+    run_lane_group(r, ch, lanes, slot_of);
+    return;
   }
+  std::vector<section_lane> rest(std::make_move_iterator(lanes.begin() + trial_lanes),
+                                 std::make_move_iterator(lanes.end()));
+  const std::vector<std::size_t> rest_slots(slot_of.begin() + trial_lanes, slot_of.end());
+  lanes.resize(trial_lanes);
+  slot_of.resize(trial_lanes);
+  const std::jthread helper([&] { run_lane_group(r, ch, rest, rest_slots); });
+  run_lane_group(r, ch, lanes, slot_of);
 }
 
 void run_job(const run_request& r, double h_start, job_channel& ch) {

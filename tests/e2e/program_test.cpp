@@ -129,6 +129,30 @@ TEST(Program, ConditionComputedAgainAtTheEndOfItsJob) {
   }
 }
 
+TEST(Program, JobWithMoreLanesThanABatchGivesTheSequentialBytes) {
+  // Sixteen conditions make two jobs of eight on two threads; the third also runs from a second
+  // start, so its job has nine lanes and runs the ninth on a thread of its own.
+  // catches: the extra lanes' points handed to the wrong slot, a lane lost or run twice
+  const int n = 16;
+  std::string text = ini(n, 12, "0.1 1e-9 1e-7");
+  std::vector<double> initial;
+  for (int i = 0; i < n; ++i) {
+    char phi[32];
+    char l[32];
+    std::snprintf(phi, sizeof phi, "%.4f", 0.4 + 6.2831853 * ((i * 7) % n) / n);
+    std::snprintf(l, sizeof l, "%.4f", -1.5 + 3.0 * (i + 0.5) / n);
+    text += block(i + 1, phi, l);
+    initial.push_back(f(phi));
+    initial.push_back(f(l));
+  }
+  run_dir dir;
+  dir.write("ini.txt", text);
+  const program_result r = dir.run("--threads 2 --digits 17");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.read("RESULT/lL.txt"),
+            oracle::run(1.0f, f("0.1"), f("1e-9"), f("1e-7"), 12, initial.data(), n, 17));
+}
+
 TEST(Program, EveryLineHasTheFormatAndAnAngleInRange) {
   run_dir dir;
   dir.write("ini.txt",
