@@ -179,9 +179,9 @@ template <int W, bool fused>
 [[gnu::always_inline]] inline typename lanes<W>::f64 do_cos(const table_row<W>& r,
                                                             const typename lanes<W>::f64& u,
                                                             const typename lanes<W>::f64& x_in,
-                                                            typename lanes<W>::f64 dx) {
+                                                            const typename lanes<W>::f64& dx_in) {
   using f64 = typename lanes<W>::f64;
-  dx = x_in < 0.0 ? -dx : dx;
+  const f64 dx = x_in < 0.0 ? -dx_in : dx_in;
   const f64 x = abs_lanes<W>(x_in) - (u - big) + dx;
   const f64 xx = x * x;
   const f64 s = mul_add<fused>(x * xx, mul_add<fused>(xx, f64{} + sn5, f64{} + sn3), x);
