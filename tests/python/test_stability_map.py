@@ -91,7 +91,8 @@ def test_dask_equals_local_bit_for_bit():
 
 
 def test_an_interrupt_of_a_map_with_rotation_leaves_no_engine_thread():
-    before = len(os.listdir("/proc/self/task"))
+    # Threads of earlier tests (a closing Dask cluster) may end meanwhile: only new ones count.
+    before = set(os.listdir("/proc/self/task"))
 
     def interrupt(done, total):
         if done > total // 4:
@@ -100,7 +101,7 @@ def test_an_interrupt_of_a_map_with_rotation_leaves_no_engine_thread():
     with pytest.raises(KeyboardInterrupt):
         trivella.stability_map(("phi0", np.linspace(0, 6, 200)), ("l0", [0.3, 2.0]), 2000,
                                rotation=True, threads=2, progress=interrupt)
-    assert len(os.listdir("/proc/self/task")) == before
+    assert set(os.listdir("/proc/self/task")) <= before
 
 
 GOOD = dict(x=("phi0", [0.1, 0.2]), y=("l0", [0.3]), n_points=5)
