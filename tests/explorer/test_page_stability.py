@@ -1,6 +1,6 @@
 """The stability background in headless Chromium: the cells painted under the orbits in the
 picture tool's colours, the server's engine idle within a second of turning it off, and a new
-view computed afresh."""
+view computed afresh, and a link that keeps it."""
 
 import os
 import sys
@@ -141,3 +141,10 @@ def test_a_new_view_is_computed_afresh(browser, start_server):
     view = browser.execute_script("return window.trivella_explorer.map.view")
     assert view["x1"] - view["x0"] < 6  # zoomed in
     assert server.runs == 0
+    # The link keeps the background: a page opened from it paints one again.
+    link = browser.current_url
+    assert "stability=1" in link
+    browser.get("about:blank")
+    browser.get(link)
+    wait_for(lambda: state(browser) != "off", what=state(browser))
+    assert browser.find_element(By.ID, "stability").is_selected()

@@ -53,9 +53,13 @@ test('a link gives back the state it was written from, and a bad one names its f
     params: { ...DEFAULTS.params, e: 0.55, omega: 1.1 } };
   const seeds = [[0.1, 0.2], [6.2831853, -1e-7]];
   const view = { x0: 1.25, x1: 3.5, y0: -0.125, y1: 0.75 };
-  const back = state_from_hash(state_to_hash(s, seeds, view), DEFAULTS);
-  assert.deepEqual(back, { settings: s, seeds, view });
+  for (const background of [false, true]) {
+    const back = state_from_hash(state_to_hash(s, seeds, view, background), DEFAULTS);
+    assert.deepEqual(back, { settings: s, seeds, view, background });
+  }
+  // A link made before the background existed keeps it off.
   assert.deepEqual(state_from_hash('', DEFAULTS).settings, DEFAULTS);
+  assert.equal(state_from_hash('#n=500', DEFAULTS).background, false);
   for (const [hash, words] of [['#view=1,1.0000000001,0,1', /view: each span/],
     ['#view=0,1,0', /view: expected 4 numbers/], ['#n=0', /n_points/], ['#tol=-1', /tol/],
     ['#colour=red', /unknown field "colour"/], ['#e=1e39', /e must be a finite/],

@@ -92,7 +92,8 @@ function render() {
   const busy = map.checking > 0 || map.periodic_busy ||
     map.orbits.some((o) => o.status === 'pending' || o.status === 'running');
   document.body.dataset.state = busy ? 'busy' : 'idle';
-  const hash = state_to_hash(s, map.orbits.map((o) => o.seed), map.view);
+  const hash = state_to_hash(s, map.orbits.map((o) => o.seed), map.view,
+    el('stability').checked);
   if (!moving && location.hash !== hash) {
     history.replaceState(null, '', hash);
   }
@@ -111,7 +112,7 @@ function compute() {
 }
 
 const { apply_checked, load_hash, load_ini_file } =
-  state_actions({ map, form, defaults, compute, changed });
+  state_actions({ map, form, background_toggle: el('stability'), defaults, compute, changed });
 
 // A shift-click seeks the periodic orbit of the period field's period near the click; the
 // server checks the period.

@@ -6,8 +6,9 @@ import { FULL_VIEW } from './plot.js';
 import { settings_error, show_settings } from './settings.js';
 import { MAX_SEEDS, state_from_hash } from './url_state.js';
 
-// page: { map, form, defaults, compute, changed }.
-export function state_actions({ map, form, defaults, compute, changed }) {
+// page: { map, form, background_toggle (the stability background's checkbox), defaults,
+// compute, changed }.
+export function state_actions({ map, form, background_toggle, defaults, compute, changed }) {
   // Replaces settings, seeds and view; every orbit is computed again from its seed, all of
   // them in one request.
   function apply_state(settings, seeds, view) {
@@ -51,6 +52,9 @@ export function state_actions({ map, form, defaults, compute, changed }) {
       state = state_from_hash(location.hash, defaults);
     } catch (error) {
       state = { error };
+    }
+    if (!state.error) {
+      background_toggle.checked = state.background;
     }
     (state.error ? Promise.reject(state.error)
       : apply_checked(state.settings, state.seeds, state.view, '')).catch((error) => {

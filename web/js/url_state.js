@@ -6,8 +6,9 @@ import { FULL_VIEW, view_problem } from './plot.js';
 export const MAX_SEEDS = 64;
 
 // #method=classic&chaos=0&n=1000&tol=1e-9&eps=0.000001&h0=0.1&L=1&e=0.4&...&view=x0,x1,y0,y1
-//  &seeds=phi0,l0;phi0,l0
-export function state_to_hash(s, seeds, view) {
+//  &seeds=phi0,l0;phi0,l0, with &stability=1 where the stability background is on (links made
+// before it existed read as off).
+export function state_to_hash(s, seeds, view, background = false) {
   const fields = [['method', s.method], ['chaos', s.chaos ? 1 : 0], ['n', s.n_points],
     ['tol', s.tol], ['eps', s.eps], ['h0', s.h0], ['L', s.L]];
   for (const [name, value] of Object.entries(s.params)) {
@@ -15,6 +16,9 @@ export function state_to_hash(s, seeds, view) {
   }
   fields.push(['view', [view.x0, view.x1, view.y0, view.y1].join(',')]);
   fields.push(['seeds', seeds.map((p) => p.join(',')).join(';')]);
+  if (background) {
+    fields.push(['stability', 1]);
+  }
   return '#' + fields.map(([k, v]) => `${k}=${v}`).join('&');
 }
 
@@ -33,6 +37,7 @@ export function state_from_hash(hash, defaults) {
   const s = { ...defaults, params: { ...defaults.params } };
   let seeds = [];
   let view = { ...FULL_VIEW };
+  let background = false;
   const text = hash.replace(/^#/, '');
   for (const part of text ? text.split('&') : []) {
     const eq = part.indexOf('=');
@@ -55,6 +60,8 @@ export function state_from_hash(hash, defaults) {
       if (problem) {
         throw new Error(`view: ${problem}`);
       }
+    } else if (key === 'stability') {
+      background = value === '1';
     } else if (key === 'seeds') {
       seeds = value === '' ? [] : value.split(';').map((p) => numbers(p, 2, 'seeds'));
       const bad = seeds.flat().map((v) => setting_error('a seed', v)).find(Boolean);
@@ -72,5 +79,5 @@ export function state_from_hash(hash, defaults) {
   if (seeds.length > MAX_SEEDS) {
     throw new Error(`the link holds ${seeds.length} seeds; at most ${MAX_SEEDS} are kept`);
   }
-  return { settings: s, seeds, view };
+  return { settings: s, seeds, view, background };
 }
