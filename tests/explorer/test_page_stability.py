@@ -1,7 +1,8 @@
 """The stability background in headless Chromium: the cells painted under the orbits in the
-picture tool's colours, the server's engine idle within a second of turning it off, and a new
-view computed afresh, and a link that keeps it."""
+picture tool's colours and in the exported pictures, the server's engine idle within a second
+of turning it off, a new view computed afresh, and a link that keeps the background."""
 
+import io
 import os
 import sys
 import time
@@ -11,7 +12,7 @@ import numpy as np
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
-from test_page import url_of, wait_done
+from test_page import download, url_of, wait_done
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 import chaos_colors  # noqa: E402
@@ -111,6 +112,14 @@ def test_cells_painted_under_the_orbit_and_the_engine_stopped_when_off(browser, 
     for rgb, megno, verdict, under in plain:
         assert np.abs(np.array(rgb) - expected_rgb(megno, verdict, under)).max() <= 3, (
             rgb, megno, verdict, under)
+    # The exports hold what the page shows: most of the plot coloured, not only the orbit.
+    import matplotlib.image
+    png = matplotlib.image.imread(io.BytesIO(download(browser, "export-png",
+                                                      "trivella-map.png")))[..., :3]
+    coloured = np.ptp(png, axis=2) > 0.02
+    assert coloured.mean() > 0.3, coloured.mean()
+    svg = download(browser, "export-svg", "trivella-map.svg").decode()
+    assert svg.count('<image ') == 1 and 'href="data:image/png;base64,' in svg
 
     # Off: the engine stops within a second, the map is as before.
     browser.execute_script(f"{BG}.levels = [[30, 20], [60, 40], [120, 80]]")

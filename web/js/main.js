@@ -157,7 +157,8 @@ function picture() {
   const [width, height] = plot_size();
   return { settings: map.settings, seeds: map.orbits.map((o) => o.seed), orbits: drawn_orbits(),
     view: map.view, width, height, ratio: window.devicePixelRatio || 1,
-    threshold: model.megno_threshold, marks: map_options().marks };
+    threshold: model.megno_threshold, marks: map_options().marks,
+    under: el('stability').checked ? (p, a, v) => draw_background(background, p, a, v) : null };
 }
 
 build_sliders(el('sliders'), model.names);

@@ -6,11 +6,12 @@ import { dot_size, draw_map, plot_area } from './plot.js';
 import { make_layer, update_layer } from './point_layer.js';
 
 // picture: { settings, seeds, orbits (drawn: seed, points, color), view, width, height,
-// ratio, threshold, marks (drawn over the points, as draw_map takes them) }.
+// ratio, threshold, marks (drawn over the points, as draw_map takes them), under (what is
+// drawn under them: the stability background, or null) }.
 function options_of(picture) {
   const s = picture.settings;
   return { L: s.L, bar: s.chaos, threshold: picture.threshold, caption: caption_text(s),
-    marks: picture.marks };
+    marks: picture.marks, under: picture.under };
 }
 
 export function export_png(name, picture) {

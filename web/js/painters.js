@@ -106,6 +106,16 @@ export function svg_painter(width, height) {
   let clips = 0;
   let open_groups = 0;
   return {
+    // A canvas (the stability background) stretched over x, y, iw, ih as an embedded PNG;
+    // copied to a page canvas first, since an OffscreenCanvas has no synchronous PNG.
+    image(source, x, y, iw, ih) {
+      const copy = document.createElement('canvas');
+      [copy.width, copy.height] = [source.width, source.height];
+      copy.getContext('2d').drawImage(source, 0, 0);
+      parts.push(`<image x="${n2(x)}" y="${n2(y)}" width="${n2(iw)}" height="${n2(ih)}" ` +
+        `preserveAspectRatio="none" style="image-rendering:pixelated" ` +
+        `href="${copy.toDataURL('image/png')}"/>`);
+    },
     rect(x, y, w, h, fill, stroke) {
       parts.push(`<rect x="${n2(x)}" y="${n2(y)}" width="${n2(w)}" height="${n2(h)}" ` +
         `fill="${fill || 'none'}"${stroke ? ` stroke="${stroke}"` : ''}/>`);
