@@ -32,6 +32,8 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 // The verdict codes of run_map, in the order of chaos_verdict; the package names them.
 std::int8_t verdict_code(const chaos_summary& c) { return static_cast<std::int8_t>(verdict_of(c)); }
+// The code after them: a condition that failed in a run that went on past it.
+constexpr auto failed_code = static_cast<std::int8_t>(static_cast<int>(chaos_verdict::chaotic) + 1);
 
 // What the engine's events write to, all owned by run_map's frame; the events run on the
 // calling thread, without the GIL except inside `check_python`.
@@ -46,7 +48,8 @@ struct map_sink {
   double* digits = nullptr;
   std::size_t n_points = 0;
   int condition = 0;       // the condition whose points arrive (from 1), 0 before the first
-  std::size_t filled = 0;  // its points so far
+  std::size_t filled = 0;  // its points so far, as kept
+  long long delivered = 0;  // its points so far
   long long done = 0;
   long long total = 0;
   py::object progress;  // progress(done, total) or None
@@ -84,6 +87,7 @@ run_events events_for(map_sink& s) {
   e.begin = [&s](int condition) {
     s.condition = condition;
     s.filled = 0;
+    s.delivered = 0;
     return true;
   };
   e.points = [&s](int condition, std::span<const section_point> points) {
@@ -97,6 +101,7 @@ run_events events_for(map_sink& s) {
       ++s.filled;
     }
     s.done += static_cast<long long>(points.size());
+    s.delivered += static_cast<long long>(points.size());
     return check_python(s, true);
   };
   e.rotation = [&s](int condition, const rotation_summary& r) {
@@ -119,6 +124,19 @@ run_events events_for(map_sink& s) {
   return e;
 }
 
+// With go_on: a failed condition is marked, its points NaN, and counted whole in the progress,
+// and the run goes on with the next.
+void go_on_past_failures(run_events& e, map_sink& s, long long n_points) {
+  e.failed = [&s, n_points](int condition, const std::string& /*why*/) {
+    const auto i = static_cast<std::size_t>(condition - 1);
+    double* row = s.points + i * s.n_points * 2;
+    std::fill(row + s.filled * 2, row + s.n_points * 2, nan);
+    s.verdict[i] = failed_code;
+    s.done += n_points - s.delivered;
+    return check_python(s, true);
+  };
+}
+
 // Sets [first, last) to NaN a block at a time, looking at the signals between blocks. Without
 // the GIL; false, with the Python error set, on Ctrl-C.
 bool fill_nan(map_sink& s, double* first, double* last) {
@@ -138,11 +156,13 @@ bool fill_nan(map_sink& s, double* first, double* last) {
 // failed_condition, rotation): the points NaN where none was computed (none at all kept
 // without keep_points), failure empty and failed_condition 0 after a complete run; rotation,
 // with `rotation`, the (number, circulating, digits) arrays the lanes measured (NaN, false,
-// NaN where none was), else None.
+// NaN where none was), else None. With go_on (the precise method) a failed condition has the
+// verdict code failed_verdict and the run goes on.
 py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, double L, double h0,
                   double tol, double eps, const std::string& method, bool chaos,
                   const param_list& params, int threads, py::object progress,
-                  const condition_param_list& varying, bool keep_points, bool rotation) {
+                  const condition_param_list& varying, bool keep_points, bool rotation,
+                  bool go_on) {
   run_request r = request_of(phi0, l0, n_points, L, h0, tol, eps, method, chaos, params, threads);
   add_condition_models(r, varying);
   r.rotation = rotation;
@@ -182,7 +202,11 @@ py::tuple run_map(const float_array& phi0, const float_array& l0, int n_points, 
   run_outcome outcome;
   {
     const py::gil_scoped_release nogil;
-    outcome = run_engine(r, events_for(s));
+    run_events events = events_for(s);
+    if (go_on) {
+      go_on_past_failures(events, s, n_points);
+    }
+    outcome = run_engine(r, events);
     if (!s.python_error && outcome.end != run_end::complete) {
       const std::size_t row = s.condition > 0 ? static_cast<std::size_t>(s.condition - 1) : 0;
       double* written = s.points + (row * s.n_points + s.filled) * 2;
@@ -224,7 +248,8 @@ void add_map_functions(py::module_& m) {
         py::arg("L"), py::arg("h0"), py::arg("tol"), py::arg("eps"), py::arg("method"),
         py::arg("chaos"), py::arg("params"), py::arg("threads"), py::arg("progress"),
         py::arg("varying") = condition_param_list{}, py::arg("keep_points") = true,
-        py::arg("rotation") = false);
+        py::arg("rotation") = false, py::arg("go_on") = false);
+  m.attr("failed_verdict") = failed_code;
   m.def("first_accepted_step", &first_step, py::arg("phi0"), py::arg("l0"), py::arg("h"),
         py::kw_only(), py::arg("L"), py::arg("tol"), py::arg("eps"), py::arg("params"));
 }

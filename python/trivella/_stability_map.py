@@ -11,40 +11,22 @@ from numpy.typing import ArrayLike
 from . import _checks, _engine
 from ._grid import Plane, plane
 from ._section_map import Progress, progress_callback
-from ._stability_result import FAILED, attributes, dataset
+from ._stability_result import attributes, dataset
 
 def compute_cells(phi: np.ndarray, l: np.ndarray, varying: list, n_points: int,
                   engine: dict[str, Any], threads: int, rotation: bool,
                   report: Callable[[int], Any] | None = None) -> dict[str, np.ndarray]:
-    """megno, lyapunov, periods and verdict codes (FAILED included) of the cells (phi[i], l[i])
+    """megno, lyapunov, periods and verdict codes (failed included) of the cells (phi[i], l[i])
     with the constants `varying` and, with rotation, the rotation number, circulating and
     digits the lanes measure from each cell's points. A cell that stops early is marked failed
-    and the run goes on from the next; report(done) counts the points of the cells in order."""
-    n = phi.size
-    out = {"megno": np.full(n, np.nan), "lyapunov": np.full(n, np.nan),
-           "periods": np.zeros(n, dtype=np.int64), "verdict": np.zeros(n, dtype=np.int8)}
+    and the run goes on with the next; report(done) counts the points of the cells in order."""
+    progress = None if report is None else (lambda done, _total: report(done))
+    _, megno, lyapunov, periods, verdict, _, _, _, turns = _engine.run_map(
+        phi, l, n_points, threads=threads, progress=progress, varying=varying, keep_points=False,
+        rotation=rotation, go_on=True, **engine)
+    out = {"megno": megno, "lyapunov": lyapunov, "periods": periods, "verdict": verdict}
     if rotation:
-        out.update(rotation=np.full(n, np.nan), circulating=np.zeros(n, dtype=bool),
-                   digits=np.full(n, np.nan))
-    first = 0
-    while first < n:
-        progress = None if report is None else (
-            lambda done, _total, before=first * n_points: report(before + done))
-        _, megno, lyapunov, periods, verdict, _, _, condition, turns = _engine.run_map(
-            phi[first:], l[first:], n_points, threads=threads, progress=progress,
-            varying=[(k, v[first:]) for k, v in varying], keep_points=False, rotation=rotation,
-            **engine)
-        part = slice(first, n)
-        out["megno"][part], out["lyapunov"][part] = megno, lyapunov
-        out["periods"][part], out["verdict"][part] = periods, verdict
-        if rotation:
-            out["rotation"][part], out["circulating"][part], out["digits"][part] = turns
-        if not condition:
-            break
-        failed = first + condition - 1
-        out["megno"][failed] = out["lyapunov"][failed] = np.nan
-        out["periods"][failed], out["verdict"][failed] = 0, FAILED
-        first = failed + 1
+        out["rotation"], out["circulating"], out["digits"] = turns
     return out
 
 

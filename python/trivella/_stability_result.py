@@ -12,7 +12,7 @@ from ._grid import Plane
 from ._result import VERDICTS
 
 # A cell whose integration stopped before its last point: no indicator.
-FAILED = len(VERDICTS)
+FAILED = _engine.failed_verdict
 CELL_VERDICTS = VERDICTS + ("failed",)
 
 

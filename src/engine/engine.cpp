@@ -212,7 +212,8 @@ run_outcome run_all(engine_state& st) {
       // h is not reset: each condition starts with the step size the previous one left.
       h = slot.end_h;
     }
-    if (!failure.empty()) {
+    const bool goes_on = e.failed && r.method == run_method::precise;
+    if (!failure.empty() && !goes_on) {
       st.outcome.message = failure;
       return stop_all(st, run_end::failed, i);
     }
@@ -223,7 +224,11 @@ run_outcome run_all(engine_state& st) {
       stop_job(st.ahead.front());
       st.ahead.pop_front();
     }
-    if ((r.rotation && !call(e.rotation, i + 1, rotation)) || !call(e.end, i + 1, chaos)) {
+    const bool delivered =
+        failure.empty()
+            ? (!r.rotation || call(e.rotation, i + 1, rotation)) && call(e.end, i + 1, chaos)
+            : e.failed(i + 1, failure);
+    if (!delivered) {
       return stop_all(st, run_end::stopped, i);
     }
   }

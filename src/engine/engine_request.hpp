@@ -45,6 +45,9 @@ struct run_events {
   // With run_request::rotation: the orbit's rotation number, just before end.
   std::function<bool(int condition, const rotation_summary& rotation)> rotation;
   std::function<bool(int condition, const chaos_summary& chaos)> end;  // after its last point
+  // Where set, a precise condition that fails is reported here in place of its end, and the
+  // run goes on with the next (a map's failed cell); unset, the run stops there as failed.
+  std::function<bool(int condition, const std::string& why)> failed;
   std::function<bool()> poll;  // at least every 100 ms while the engine waits
 };
 

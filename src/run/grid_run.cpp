@@ -46,6 +46,19 @@ bool write_cell(grid_context& c, long long index, const grid_result& result) {
   return write_grid_line(c.file, grid_line(cell, result, c.options.rotation));
 }
 
+// The cell's line says `failed`, and the first failure is kept for the closing warning.
+bool write_failed_cell(grid_context& c, long long index, const std::string& why) {
+  if (c.failed++ == 0) {
+    const grid_cell cell = cell_at(c.plan, index);
+    char where[160];
+    std::snprintf(where, sizeof where, "cell %lld (%s %.9g, %s %.9g): ", index + 1,
+                  c.plan.axes[0].name.c_str(), cell.xy[0], c.plan.axes[1].name.c_str(),
+                  cell.xy[1]);
+    c.first_failure = where + why;
+  }
+  return write_cell(c, index, {true, {}, {}});
+}
+
 void fill_batch(run_request& r, const grid_plan& p, long long first, long long count) {
   r.y0.clear();
   r.condition_m.clear();
@@ -69,6 +82,10 @@ run_events events_for(grid_context& c) {
   e.end = [&c](int condition, const chaos_summary& chaos) {
     return write_cell(c, c.first + condition - 1, {false, chaos, c.rotation});
   };
+  // The map goes on past a failed cell.
+  e.failed = [&c](int condition, const std::string& why) {
+    return write_failed_cell(c, c.first + condition - 1, why);
+  };
   e.poll = [&c] {
     note_points(c.out, c.done);
     return interrupt_signal() == 0;
@@ -91,17 +108,10 @@ bool run_cells(grid_context& c, run_request& r, long long next) {
     if (outcome.end == run_end::stopped) {
       return false;
     }
-    // The cell's line says `failed`; the map goes on from the next cell.
+    // The engine itself failed in this cell (a thread that could not start, points that
+    // could not be read back): it too reads `failed`, and the map goes on after it.
     const long long index = next + outcome.condition - 1;
-    if (c.failed++ == 0) {
-      const grid_cell cell = cell_at(c.plan, index);
-      char where[160];
-      std::snprintf(where, sizeof where, "cell %lld (%s %.9g, %s %.9g): ", index + 1,
-                    c.plan.axes[0].name.c_str(), cell.xy[0], c.plan.axes[1].name.c_str(),
-                    cell.xy[1]);
-      c.first_failure = where + outcome.message;
-    }
-    if (!write_cell(c, index, {true, {}, {}})) {
+    if (!write_failed_cell(c, index, outcome.message)) {
       return false;
     }
     next = index + 1;

@@ -23,8 +23,10 @@ CONSTANT_PLANE = dict(x=("e", [0.0, 0.4]), y=("omega", [0.9, 1.3]), n_points=40,
 def test_initial_condition_plane_equals_section_map_with_a_failed_cell(tmp_path):
     # l0 = 3e38 stops the integration at once: that cell fails, the ones after it go on.
     phi0, l0 = [0.5, 2.0, 4.1], [0.3, 3e38, -0.7]
+    calls = []
     ds = trivella.stability_map(("phi0", phi0), ("l0", l0), 30, L=1.0, tol=1e-10,
-                                rotation=True)
+                                rotation=True, progress=lambda *a: calls.append(a))
+    assert calls[-1] == (9 * 30, 9 * 30)  # the failed cells count whole
     assert ds.megno.dims == ("l0", "phi0") and ds.phi0.values.tolist() == phi0
     assert (ds.verdict[1] == "failed").all() and np.isnan(ds.megno[1]).all()
     phi, l = np.meshgrid(phi0, [l0[0], l0[2]])
