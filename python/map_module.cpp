@@ -47,8 +47,8 @@ struct map_sink {
   bool* circulating = nullptr;
   double* digits = nullptr;
   std::size_t n_points = 0;
-  int condition = 0;       // the condition whose points arrive (from 1), 0 before the first
-  std::size_t filled = 0;  // its points so far, as kept
+  int condition = 0;        // the condition whose points arrive (from 1), 0 before the first
+  std::size_t filled = 0;   // its points so far, as kept
   long long delivered = 0;  // its points so far
   long long done = 0;
   long long total = 0;

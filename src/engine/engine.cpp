@@ -224,10 +224,12 @@ run_outcome run_all(engine_state& st) {
       stop_job(st.ahead.front());
       st.ahead.pop_front();
     }
-    const bool delivered =
-        failure.empty()
-            ? (!r.rotation || call(e.rotation, i + 1, rotation)) && call(e.end, i + 1, chaos)
-            : e.failed(i + 1, failure);
+    bool delivered = false;
+    if (failure.empty()) {
+      delivered = (!r.rotation || call(e.rotation, i + 1, rotation)) && call(e.end, i + 1, chaos);
+    } else {
+      delivered = e.failed(i + 1, failure);
+    }
     if (!delivered) {
       return stop_all(st, run_end::stopped, i);
     }

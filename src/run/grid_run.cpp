@@ -52,8 +52,7 @@ bool write_failed_cell(grid_context& c, long long index, const std::string& why)
     const grid_cell cell = cell_at(c.plan, index);
     char where[160];
     std::snprintf(where, sizeof where, "cell %lld (%s %.9g, %s %.9g): ", index + 1,
-                  c.plan.axes[0].name.c_str(), cell.xy[0], c.plan.axes[1].name.c_str(),
-                  cell.xy[1]);
+                  c.plan.axes[0].name.c_str(), cell.xy[0], c.plan.axes[1].name.c_str(), cell.xy[1]);
     c.first_failure = where + why;
   }
   return write_cell(c, index, {true, {}, {}});
